@@ -1,0 +1,48 @@
+// Everything the commands share: the host list, the current path and the enable flags.
+#pragma once
+
+#include "host_list.h"
+
+#include <QObject>
+#include <QString>
+
+namespace zarvello {
+
+class EditorState : public QObject {
+    Q_OBJECT
+public:
+    explicit EditorState(QObject* parent = nullptr);
+
+    HostList& hostList() { return m_hostList; }
+    const HostList& hostList() const { return m_hostList; }
+
+    // The file being edited; empty while none has been chosen.
+    QString currentPath() const { return m_currentPath; }
+    void setCurrentPath(const QString& path);
+
+    bool saveEnabled() const { return m_saveEnabled; }
+    void setSaveEnabled(bool enabled);
+    bool autosaveEnabled() const { return m_autosaveEnabled; }
+    void setAutosaveEnabled(bool enabled);
+    // Whether the autosave box is ticked: only then does an addition save the file.
+    bool autosaveValue() const { return m_autosaveValue; }
+    void setAutosaveValue(bool ticked);
+
+    // Runs once as the window loads: nothing can be saved until a file has been chosen.
+    void StartUp();
+
+signals:
+    void currentPathChanged(const QString& path);
+    void saveEnabledChanged(bool enabled);
+    void autosaveEnabledChanged(bool enabled);
+    void autosaveValueChanged(bool ticked);
+
+private:
+    HostList m_hostList;
+    QString m_currentPath;
+    bool m_saveEnabled = true;
+    bool m_autosaveEnabled = false;
+    bool m_autosaveValue = false;
+};
+
+} // namespace zarvello

@@ -1,0 +1,75 @@
+// The Russian wording of file failures, all in one place.
+#include "file_error.h"
+#include "host_list.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace zarvello {
+
+namespace {
+
+// The C library speaks the user's language only when its locale has a catalogue for it; the
+// program must speak Russian everywhere, so the usual reasons are worded here.
+QString systemReason(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return QStringLiteral("нет такого файла или папки");
+    case EACCES:
+        return QStringLiteral("нет доступа");
+    case EPERM:
+        return QStringLiteral("операция не позволена");
+    case EISDIR:
+        return QStringLiteral("это папка, а не файл");
+    case ENOTDIR:
+        return QStringLiteral("часть пути не является папкой");
+    case EROFS:
+        return QStringLiteral("файловая система доступна только для чтения");
+    case ENOSPC:
+        return QStringLiteral("на диске нет места");
+    case EDQUOT:
+        return QStringLiteral("превышена дисковая квота");
+    case EIO:
+        return QStringLiteral("ошибка ввода-вывода");
+    case ENAMETOOLONG:
+        return QStringLiteral("слишком длинное имя");
+    case ELOOP:
+        return QStringLiteral("слишком много символических ссылок");
+    case EBUSY:
+        return QStringLiteral("файл занят");
+    case ETXTBSY:
+        return QStringLiteral("файл занят");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("открыто слишком много файлов");
+    case ENXIO:
+        return QStringLiteral("устройство или адрес недоступны");
+    case EFBIG:
+        return QStringLiteral("файл слишком велик");
+    case ENOMEM:
+        return QStringLiteral("не хватает памяти");
+    default:
+        return QStringLiteral("системная ошибка %1 (%2)").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
+
+} // namespace
+
+QString FileError::message() const
+{
+    if (reason == Reason::TooManyEntries) {
+        return QStringLiteral("Файл «%1» не открыт: список вмещает не больше %2 записей, а с этим файлом их стало бы "
+                              "больше. Из файла ничего не добавлено.")
+            .arg(path)
+            .arg(HostList::MaxCount);
+    }
+    const QString why = reason == Reason::NotRegularFile ? QStringLiteral("это не обычный файл") : systemReason(systemError);
+    if (operation == Operation::Read)
+        return QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(path, why);
+    const QString outcome = fileUnchanged ? QStringLiteral("Файл остался прежним.")
+                                          : QStringLiteral("Файл мог остаться записанным не полностью.");
+    return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3").arg(path, why, outcome);
+}
+
+} // namespace zarvello

@@ -1,0 +1,26 @@
+// What went wrong with a hosts file, kept as a value until it is shown to the person.
+#pragma once
+
+#include <QString>
+
+namespace zarvello {
+
+struct FileError {
+    enum class Operation { Read, Write };
+    // Reasons of our own, beside the system's errno values.
+    enum class Reason { System, NotRegularFile, TooManyEntries };
+
+    QString path;
+    Operation operation = Operation::Read;
+    Reason reason = Reason::System;
+    int systemError = 0; // errno, when reason is System
+    bool fileUnchanged = true; // for a failed write: the file on disk still holds what it held before
+
+    // The one Russian sentence the person reads, naming the file, what failed and why.
+    QString message() const;
+};
+
+// The title of every message box that reports a failure.
+inline const QString errorTitle = QStringLiteral("Ошибка");
+
+} // namespace zarvello

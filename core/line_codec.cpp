@@ -1,0 +1,122 @@
+// UTF-8 with undecodable bytes carried through as U+DC80 + byte.
+#include "line_codec.h"
+
+namespace zarvello {
+
+namespace {
+
+constexpr bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+// Length of the valid UTF-8 sequence that starts at p, or 0 when the lead byte at p starts none.
+// Overlong forms, surrogates and values past U+10FFFF are invalid, so every valid sequence
+// re-encodes to the very same bytes.
+int validSequenceLength(const unsigned char* p, const unsigned char* end)
+{
+    const unsigned char b = p[0];
+    const qsizetype left = end - p;
+    if (b < 0x80)
+        return 1;
+    if (b >= 0xC2 && b <= 0xDF)
+        return left >= 2 && isContinuation(p[1]) ? 2 : 0;
+    if (b >= 0xE0 && b <= 0xEF) {
+        if (left < 3 || !isContinuation(p[1]) || !isContinuation(p[2]))
+            return 0;
+        if (b == 0xE0 && p[1] < 0xA0)
+            return 0;
+        if (b == 0xED && p[1] > 0x9F)
+            return 0;
+        return 3;
+    }
+    if (b >= 0xF0 && b <= 0xF4) {
+        if (left < 4 || !isContinuation(p[1]) || !isContinuation(p[2]) || !isContinuation(p[3]))
+            return 0;
+        if (b == 0xF0 && p[1] < 0x90)
+            return 0;
+        if (b == 0xF4 && p[1] > 0x8F)
+            return 0;
+        return 4;
+    }
+    return 0;
+}
+
+} // namespace
+
+QString decodeLine(QByteArrayView bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+
+    // Most hosts files are plain ASCII; skip the decoder for them.
+    const auto* scan = p;
+    while (scan != end && *scan < 0x80)
+        ++scan;
+    if (scan == end)
+        return QString::fromLatin1(bytes.data(), bytes.size());
+
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    char16_t* const begin = out;
+    while (p != end) {
+        const int length = validSequenceLength(p, end);
+        switch (length) {
+        case 0:
+            *out++ = char16_t(0xDC00 + *p);
+            p += 1;
+            break;
+        case 1:
+            *out++ = *p;
+            break;
+        case 2:
+            *out++ = char16_t(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
+            break;
+        case 3:
+            *out++ = char16_t(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+            break;
+        case 4: {
+            const char32_t cp = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12)
+                | (char32_t(p[2] & 0x3F) << 6) | char32_t(p[3] & 0x3F);
+            *out++ = QChar::highSurrogate(cp);
+            *out++ = QChar::lowSurrogate(cp);
+            break;
+        }
+        }
+        if (length > 0)
+            p += length;
+    }
+    text.truncate(out - begin);
+    return text;
+}
+
+void encodeLine(const QString& text, QByteArray& out)
+{
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* const end = p + text.size();
+    while (p != end) {
+        char32_t cp = *p++;
+        if (cp < 0x80) {
+            out.append(char(cp));
+            continue;
+        }
+        if (QChar::isHighSurrogate(cp) && p != end && QChar::isLowSurrogate(*p)) {
+            cp = QChar::surrogateToUcs4(char16_t(cp), *p++);
+        } else if (isEscapedByte(char16_t(cp))) {
+            out.append(char(cp - 0xDC00));
+            continue;
+        } else if (QChar::isSurrogate(cp)) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x800) {
+            out.append(char(0xC0 | (cp >> 6)));
+        } else if (cp < 0x10000) {
+            out.append(char(0xE0 | (cp >> 12)));
+            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+        } else {
+            out.append(char(0xF0 | (cp >> 18)));
+            out.append(char(0x80 | ((cp >> 12) & 0x3F)));
+            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+        }
+        out.append(char(0x80 | (cp & 0x3F)));
+    }
+}
+
+} // namespace zarvello

@@ -1,0 +1,21 @@
+// Conversion between a hosts file's bytes and the program's text, losing no byte.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace zarvello {
+
+// UTF-8 to text. A byte that is not part of valid UTF-8 becomes the lone code point U+DC80 + byte,
+// which encodeLine() turns back into that same byte, so undecodable files survive a round trip.
+QString decodeLine(QByteArrayView bytes);
+
+// Appends the bytes of a text to out: the inverse of decodeLine(). A lone surrogate that is not an
+// escaped byte cannot be written in UTF-8 and becomes U+FFFD.
+void encodeLine(const QString& text, QByteArray& out);
+
+// True for the code points decodeLine() uses to carry undecodable bytes.
+constexpr bool isEscapedByte(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+
+} // namespace zarvello
