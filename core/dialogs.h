@@ -1,6 +1,8 @@
 // The one seam through which commands talk to the person: every modal question goes here.
 #pragma once
 
+#include "file_error.h"
+
 #include <QString>
 
 #include <optional>
@@ -34,5 +36,10 @@ public:
     virtual std::optional<QString> chooseOpenPath(const FileDialogSettings& settings) = 0;
     virtual std::optional<QString> chooseSavePath(const FileDialogSettings& settings) = 0;
 };
+
+inline void showFailure(Dialogs& dialogs, const FileError& failure)
+{
+    dialogs.showMessage(failure.message(), errorTitle);
+}
 
 } // namespace zarvello

@@ -24,7 +24,7 @@ void AddEntry(EditorState& state, Dialogs& dialogs, QString& input)
     input.clear();
     if (state.autosaveValue()) {
         if (const auto error = SaveHostsFile(state))
-            dialogs.showMessage(error->message(), errorTitle);
+            showFailure(dialogs, *error);
     }
 }
 

@@ -1,13 +1,134 @@
-// The program's one window.
+// Form1: controls at their fixed places, the menu, the bindings and the event wiring.
 #include "main_window.h"
+#include "entry_commands.h"
+#include "host_list_view.h"
+
+#include <QCheckBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
 
 namespace zarvello {
 
-MainWindow::MainWindow(QWidget* parent)
+namespace {
+
+QRect fromTwips(int left, int top, int width, int height)
+{
+    constexpr int t = MainWindow::TwipsPerPixel;
+    return {left / t, top / t, width / t, height / t};
+}
+
+} // namespace
+
+MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent)
+    , m_dialogs(dialogs)
+    , dlgFile(dialogs)
 {
     setObjectName("Form1");
     setWindowTitle("Zarvello");
+    QIcon icon;
+    icon.addFile(":/zarvello/icon-16.png", QSize(16, 16));
+    icon.addFile(":/zarvello/icon-32.png", QSize(32, 32));
+    setWindowIcon(icon);
+
+    buildControls();
+    buildMenu();
+    bindToState();
+
+    // The event wiring, all of it.
+    connect(Command1, &QPushButton::clicked, this, &MainWindow::addEntry);
+    connect(List1, &HostListView::entryChosen, this, [this](int position) { EditEntry(m_state, m_dialogs, position); });
+    connect(open, &QAction::triggered, this, [this] { OpenCommand(m_state, dlgFile, m_dialogs); });
+    connect(save, &QAction::triggered, this, [this] { SaveCommand(m_state, m_dialogs); });
+    connect(save_as, &QAction::triggered, this, [this] { SaveAsCommand(m_state, dlgFile, m_dialogs); });
+    connect(ends, &QAction::triggered, this, &ExitCommand);
+
+    m_state.StartUp(); // the window's Load: before it is first shown
+}
+
+void MainWindow::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    // Nothing follows a resize, so the window keeps the size of its layout.
+    client->setFixedSize(6270 / TwipsPerPixel, 5070 / TwipsPerPixel);
+    setCentralWidget(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    List1 = new HostListView(client);
+    List1->setObjectName("List1");
+    List1->setModel(&m_state.hostList());
+    List1->setGeometry(fromTwips(0, 0, 6255, 4350));
+
+    Text1 = new QLineEdit(client);
+    Text1->setObjectName("Text1");
+    Text1->setGeometry(fromTwips(0, 4440, 6255, 285));
+
+    Command1 = new QPushButton(QStringLiteral("Добавить"), client);
+    Command1->setObjectName("Command1");
+    Command1->setGeometry(fromTwips(2280, 4800, 3975, 255));
+
+    Check1 = new QCheckBox(QStringLiteral("Автосохранение"), client);
+    Check1->setObjectName("Check1");
+    Check1->setGeometry(fromTwips(120, 4800, 2055, 255));
+
+    setTabOrder(List1, Text1);
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, Check1);
+    List1->setFocus();
+}
+
+void MainWindow::buildMenu()
+{
+    file = menuBar()->addMenu(QStringLiteral("Файл"));
+    file->setObjectName("file");
+    file->menuAction()->setObjectName("file");
+    const auto addItem = [this](const char* name, const QString& caption) {
+        QAction* action = file->addAction(caption);
+        action->setObjectName(name);
+        return action;
+    };
+    open = addItem("open", QStringLiteral("Открыть"));
+    save = addItem("save", QStringLiteral("Сохранить"));
+    save_as = addItem("save_as", QStringLiteral("Сохранить как..."));
+    ends = addItem("ends", QStringLiteral("Выход"));
+}
+
+void MainWindow::bindToState()
+{
+    save->setEnabled(m_state.saveEnabled());
+    Check1->setEnabled(m_state.autosaveEnabled());
+    Check1->setChecked(m_state.autosaveValue());
+    connect(&m_state, &EditorState::saveEnabledChanged, save, &QAction::setEnabled);
+    connect(&m_state, &EditorState::autosaveEnabledChanged, Check1, &QCheckBox::setEnabled);
+    connect(&m_state, &EditorState::autosaveValueChanged, Check1, &QCheckBox::setChecked);
+    connect(Check1, &QCheckBox::toggled, &m_state, &EditorState::setAutosaveValue);
+}
+
+void MainWindow::addEntry()
+{
+    QString input = Text1->text();
+    AddEntry(m_state, m_dialogs, input);
+    if (input != Text1->text())
+        Text1->setText(input);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Keys reach here when the focused control has no use for them, as Return in Text1, List1
+    // or Check1. A held key repeats its press; only the first one counts.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            addEntry();
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 } // namespace zarvello

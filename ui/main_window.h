@@ -1,14 +1,56 @@
-// The program's one window.
+// Form1, the program's one window: the list, the input field, the Add button, the autosave box
+// and the File menu, each wired to its command.
 #pragma once
+
+#include "editor_state.h"
+#include "file_commands.h"
 
 #include <QMainWindow>
 
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
 namespace zarvello {
+
+class HostListView;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // Twips per device-independent pixel: the layout is given in twips, 1440 to the inch.
+    static constexpr int TwipsPerPixel = 15;
+
+    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+
+    EditorState& state() { return m_state; }
+    CommonDialog& fileDialog() { return dlgFile; }
+
+protected:
+    // Command1 is the default button: Return or Enter anywhere in the window adds the entry.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void bindToState();
+    void addEntry();
+
+    EditorState m_state;
+    Dialogs& m_dialogs;
+    CommonDialog dlgFile;
+
+    HostListView* List1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QCheckBox* Check1 = nullptr;
+    QMenu* file = nullptr;
+    QAction* open = nullptr;
+    QAction* save = nullptr;
+    QAction* save_as = nullptr;
+    QAction* ends = nullptr;
 };
 
 } // namespace zarvello

@@ -1,0 +1,50 @@
+// The File menu's commands and dlgFile, the one file dialog they share.
+#pragma once
+
+#include "dialogs.h"
+
+#include <QString>
+
+namespace zarvello {
+
+class EditorState;
+
+// A file dialog whose settings stay set between uses, as the commands rely on: a Save As after
+// an Open shows the Open's filter and default extension.
+class CommonDialog {
+public:
+    explicit CommonDialog(Dialogs& dialogs)
+        : m_dialogs(dialogs)
+    {
+    }
+
+    bool CancelError = false;
+    QString DialogTitle;
+    QString FileName;
+    QString DefaultExt;
+    QString Filter;
+    int FilterIndex = 0; // 1 is the first filter
+    QString InitDir;
+
+    // Each shows its modal dialog with these settings and stores the chosen path in FileName.
+    // They return false, leaving FileName as it was, when the person cancels.
+    bool ShowOpen();
+    bool ShowSave();
+
+private:
+    FileDialogSettings settings() const;
+    Dialogs& m_dialogs;
+};
+
+// The folder a file dialog starts in: that of the current file, else where the system keeps its
+// hosts file.
+QString startingFolder(const EditorState& state);
+
+void OpenCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs);
+// The Save item: writes the list to the current path and reports a failure.
+void SaveCommand(EditorState& state, Dialogs& dialogs);
+void SaveAsCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs);
+// Ends the program at once, asking nothing and saving nothing.
+void ExitCommand();
+
+} // namespace zarvello

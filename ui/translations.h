@@ -1,0 +1,12 @@
+// Qt's own texts (dialog buttons, the file dialog) in Russian, like the rest of the window.
+#pragma once
+
+class QCoreApplication;
+
+namespace zarvello {
+
+// Loads Qt's Russian translation from Qt's translations folder, whatever the user's locale.
+// Returns false, leaving Qt's English texts, where the translation is not installed.
+bool installRussianTranslation(QCoreApplication& app);
+
+} // namespace zarvello
