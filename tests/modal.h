@@ -19,6 +19,16 @@ void whenModal(std::function<void(Dialog*)> answer)
         if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
             poll->stop();
             poll->deleteLater();
+            // An answer the dialog did not take (or a second dialog it raised inside the answer)
+            // must not hang the test: whatever is still modal a while later is closed.
+            QTimer::singleShot(3000, [] {
+                while (QWidget* stuck = QApplication::activeModalWidget()) {
+                    qWarning("closing a dialog the test left open: %s %s", stuck->metaObject()->className(),
+                             qPrintable(stuck->property("text").toString()));
+                    stuck->close();
+                    QCoreApplication::processEvents();
+                }
+            });
             answer(dialog);
         } else if (--*deadline == 0) {
             poll->stop();

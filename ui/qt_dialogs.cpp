@@ -3,15 +3,41 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace zarvello {
 
 namespace {
 
+// Qt's own default suffix also lands on an existing file's name (hosts becomes hosts.hosts), so
+// the extension is added here, and only to a typed name without one that names no file.
+class HostsFileDialog : public QFileDialog {
+public:
+    HostsFileDialog(QWidget* parent, const FileDialogSettings& settings)
+        : QFileDialog(parent, settings.title, settings.initialDir)
+        , m_defaultExt(settings.defaultExt)
+    {
+    }
+
+    void accept() override
+    {
+        auto* nameField = findChild<QLineEdit*>("fileNameEdit");
+        if (nameField && !m_defaultExt.isEmpty() && !nameField->text().isEmpty()) {
+            const QFileInfo typed(directory().absoluteFilePath(nameField->text()));
+            if (!typed.exists() && !typed.fileName().contains(u'.'))
+                nameField->setText(nameField->text() + u'.' + m_defaultExt);
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    QString m_defaultExt;
+};
+
 std::optional<QString> choosePath(QWidget* parent, const FileDialogSettings& settings, QFileDialog::AcceptMode mode)
 {
-    QFileDialog dialog(parent, settings.title, settings.initialDir);
+    HostsFileDialog dialog(parent, settings);
     // Qt's own dialog looks and behaves the same on every desktop and speaks Russian with Qt.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(mode);
@@ -26,8 +52,6 @@ std::optional<QString> choosePath(QWidget* parent, const FileDialogSettings& set
         dialog.setNameFilters(filters);
         dialog.selectNameFilter(filters.value(settings.filterIndex - 1, filters.first()));
     }
-    // Qt adds it only to a typed name without an extension that names no existing file.
-    dialog.setDefaultSuffix(settings.defaultExt);
     dialog.selectFile(settings.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
