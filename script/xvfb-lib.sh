@@ -30,9 +30,10 @@ start_x() {
     return 1
 }
 
-# start_app PROGRAM: starts it and waits (at most 10 s) for its window; prints the window id.
+# start_app PROGRAM...: starts it and waits (at most 10 s) for its window, whose id it leaves in
+# app_window (empty when none appeared).
 start_app() {
     "$@" >/dev/null 2>&1 &
     app_pid=$!
-    timeout 10 xdotool search --sync --onlyvisible --name '^Zarvello$' 2>/dev/null | head -n 1
+    app_window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zarvello$' 2>/dev/null | head -n 1) || true
 }

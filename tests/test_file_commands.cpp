@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -204,7 +205,7 @@ private slots:
             preset = name->text();
             QTest::keyClick(name, Qt::Key_Return);
         });
-        QCOMPARE(dialogs.chooseOpenPath(settings), std::optional<QString>(path("hosts"))); // never hosts.hosts
+        QCOMPARE(dialogs.chooseOpenPath(settings).value_or("<cancelled>"), path("hosts")); // never hosts.hosts
         QCOMPARE(title, QString("Открыть"));
         QCOMPARE(filters, QStringList{"hosts (hosts)"});
         QCOMPARE(filter, QString("hosts (hosts)"));
@@ -215,14 +216,18 @@ private slots:
         settings.title = "Сохраняемся";
         whenModal<QFileDialog>([&](QFileDialog* dialog) {
             title = dialog->windowTitle();
+            // Once the folder is listed the dialog selects the preset file; type after that.
+            auto* listing = dialog->findChild<QListView*>("listView");
+            QVERIFY(QTest::qWaitFor([&] { return listing->model()->rowCount(listing->rootIndex()) >= 2; }));
+            QCoreApplication::processEvents();
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             name->setText("fresh");
             QTest::keyClick(name, Qt::Key_Return);
         });
-        QCOMPARE(dialogs.chooseSavePath(settings), std::optional<QString>(path("fresh.hosts")));
+        QCOMPARE(dialogs.chooseSavePath(settings).value_or("<cancelled>"), path("fresh.hosts"));
         QCOMPARE(title, QString("Сохраняемся"));
         whenModal<QFileDialog>([&](QFileDialog* dialog) { QTest::keyClick(dialog->findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Return); });
-        QCOMPARE(dialogs.chooseSavePath(settings), std::optional<QString>(path("hosts")));
+        QCOMPARE(dialogs.chooseSavePath(settings).value_or("<cancelled>"), path("hosts"));
 
         whenModal<QFileDialog>([&](QFileDialog* dialog) { dialog->reject(); });
         QCOMPARE(dialogs.chooseOpenPath(settings), std::nullopt);

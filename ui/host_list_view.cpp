@@ -55,14 +55,14 @@ QString EntryDelegate::visibleText(const QString& entry)
         const char16_t u = shown.at(i).unicode();
         if (QChar::isHighSurrogate(u) && i + 1 < shown.size() && shown.at(i + 1).isLowSurrogate())
             ++i; // a character outside the basic plane, drawn as it is
-        else if (u < 0x20)
-            shown[i] = QChar(0x2400 + u); // the Control Pictures block: ␀ … ␟
-        else if (u == 0x7F)
-            shown[i] = QChar(0x2421); // ␡
+        else if (u == u'\n' || u == 0x2028 || u == 0x2029)
+            shown[i] = QChar(0x21B5); // ↵ for whatever would break the row
+        else if (u == u'\t')
+            shown[i] = QChar(0x2192); // →
+        else if (u < 0x20 || u == 0x7F)
+            shown[i] = QChar(0x00A4); // ¤ for other control characters, which have no glyph
         else if (isEscapedByte(u))
             shown[i] = QChar(0xFFFD); // a byte that is not UTF-8
-        else if (u == 0x2028 || u == 0x2029)
-            shown[i] = QChar(0x21B5); // line and paragraph separators would break the row too
     }
     return shown;
 }
