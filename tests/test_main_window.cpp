@@ -6,6 +6,7 @@
 #include "scripted_dialogs.h"
 #include "translations.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -265,6 +266,30 @@ private slots:
         w.show();
         QCOMPARE(w.list->visualRect(w.hostList().index(0)).height(), w.list->visualRect(w.hostList().index(1)).height());
         QCOMPARE(w.hostList().Item(0), QString("one\ntwo"));
+    }
+
+    void aScreenReaderHearsRussianNames()
+    {
+        Window w;
+        w.show();
+        const auto nameOf = [](QObject* object) {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(object);
+            return accessible ? accessible->text(QAccessible::Name) : QString("<none>");
+        };
+        QCOMPARE(nameOf(w.add), QString("Добавить"));
+        QCOMPARE(nameOf(w.autosave), QString("Автосохранение"));
+        QCOMPARE(nameOf(w.list), QString("Строки файла hosts"));
+        QCOMPARE(nameOf(w.text), QString("Имя хоста для блокировки"));
+
+        auto* menu = w.window.findChild<QMenu*>("file");
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(w.window.menuBar());
+        QCOMPARE(bar->childCount(), 1);
+        QCOMPARE(bar->child(0)->text(QAccessible::Name), QString("Файл"));
+        QAccessibleInterface* items = QAccessible::queryAccessibleInterface(menu);
+        QStringList names;
+        for (int i = 0; i < items->childCount(); ++i)
+            names << items->child(i)->text(QAccessible::Name);
+        QCOMPARE(names, (QStringList{"Открыть", "Сохранить", "Сохранить как...", "Выход"}));
     }
 
     void closingAsksNothing()

@@ -63,10 +63,13 @@ void MainWindow::buildControls()
     List1->setObjectName("List1");
     List1->setModel(&m_state.hostList());
     List1->setGeometry(fromTwips(0, 0, 6255, 4350));
+    List1->setAccessibleName(QStringLiteral("Строки файла hosts"));
+    List1->setAccessibleDescription(QStringLiteral("Щелчок по строке открывает её для правки"));
 
     Text1 = new QLineEdit(client);
     Text1->setObjectName("Text1");
     Text1->setGeometry(fromTwips(0, 4440, 6255, 285));
+    Text1->setAccessibleName(QStringLiteral("Имя хоста для блокировки"));
 
     Command1 = new QPushButton(QStringLiteral("Добавить"), client);
     Command1->setObjectName("Command1");

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the program as a desktop would find it, validates what was installed, builds the
+# Debian package, unpacks it into a throwaway root and starts the program from there under Xvfb.
+# Usage: packaging_install.sh BUILD_FOLDER
+set -euo pipefail
+build=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../script/xvfb-lib.sh"
+work=$(mktemp -d)
+trap 'stop_x; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+id=org.zarvello.Zarvello
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+for file in bin/zarvello share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+    share/icons/hicolor/16x16/apps/$id.png share/icons/hicolor/32x32/apps/$id.png \
+    share/icons/hicolor/scalable/apps/$id.svg; do
+    [[ -s "$work/prefix/$file" ]] || fail "not installed: $file"
+done
+desktop-file-validate "$work/prefix/share/applications/$id.desktop" || fail "desktop entry invalid"
+appstreamcli validate --no-net "$work/prefix/share/metainfo/$id.metainfo.xml" || fail "metainfo invalid"
+echo "ok: installed files validate"
+
+(cd "$build" && cpack -G DEB -B "$work/pkg" >/dev/null) || fail "cpack failed"
+deb=$(ls "$work"/pkg/zarvello_*.deb)
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+[[ "$depends" == *libqt6widgets6* && "$depends" == *libc6* ]] || fail "dependencies not taken from the linked libraries"
+for package in $(tr ',' '\n' <<<"$depends" | sed 's/(.*)//; s/|.*//' | tr -d ' '); do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || fail "dependency $package not installed"
+done
+dpkg-deb -x "$deb" "$work/root"
+[[ -x "$work/root/usr/bin/zarvello" && -s "$work/root/usr/share/applications/$id.desktop" ]] || fail "package contents"
+echo "ok: package $(basename "$deb") unpacks with its dependencies met"
+
+start_x 640x480
+HOME="$work" start_app "$work/root/usr/bin/zarvello"
+[[ -n "$app_window" ]] || fail "the installed program showed no window"
+wm_class=$(xprop -id "$app_window" WM_CLASS)
+wanted=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/$id.desktop")
+[[ "$wm_class" == *"\"$wanted\""* ]] || fail "window class $wm_class does not match StartupWMClass=$wanted"
+echo "ok: the installed program shows its window, $wm_class"
