@@ -2,6 +2,8 @@
 #include "host_list.h"
 
 #include <algorithm>
+#include <string_view>
+#include <vector>
 
 namespace zarvello {
 
@@ -22,21 +24,111 @@ bool HostList::AddItem(const QString& text)
     return true;
 }
 
+namespace {
+
+// The keys lessThan() compares, made once per entry, so that sorting compares bytes with memcmp
+// instead of folding the same characters again in every comparison. Each UTF-16 unit is folded
+// as QString::compare folds it when it ignores case (a low surrogate becomes the low half of its
+// folded character, anything else its folded self), and the folded units are written as UTF-8
+// writes values: byte order is then unit order, and ASCII takes one byte a character. All keys
+// share one buffer: one allocation, whatever the number of lines.
+class SortKeys {
+public:
+    explicit SortKeys(const QStringList& texts)
+    {
+        qsizetype units = 0;
+        for (const QString& text : texts)
+            units += text.size();
+        m_bytes.resize(size_t(3 * units));
+        m_ends.reserve(size_t(texts.size()));
+        unsigned char* out = m_bytes.data();
+        for (const QString& text : texts) {
+            out = writeKey(text, out);
+            m_ends.push_back(size_t(out - m_bytes.data()));
+        }
+    }
+
+    std::string_view operator[](size_t i) const
+    {
+        const size_t begin = i == 0 ? 0 : m_ends[i - 1];
+        return {reinterpret_cast<const char*>(m_bytes.data()) + begin, m_ends[i] - begin};
+    }
+    size_t size() const { return m_ends.size(); }
+
+private:
+    static unsigned char* writeKey(const QString& text, unsigned char* out)
+    {
+        char16_t last = 0;
+        for (const QChar c : text) {
+            const char16_t unit = c.unicode();
+            char16_t folded;
+            if (unit < 0x80)
+                folded = unit >= u'A' && unit <= u'Z' ? char16_t(unit + 32) : unit;
+            else if (QChar::isLowSurrogate(unit) && QChar::isHighSurrogate(last))
+                folded = QChar::lowSurrogate(QChar::toCaseFolded(QChar::surrogateToUcs4(last, unit)));
+            else
+                folded = char16_t(QChar::toCaseFolded(char32_t(unit)));
+            last = unit;
+            if (folded < 0x80) {
+                *out++ = (unsigned char)folded;
+            } else if (folded < 0x800) {
+                *out++ = (unsigned char)(0xC0 | (folded >> 6));
+                *out++ = (unsigned char)(0x80 | (folded & 0x3F));
+            } else {
+                *out++ = (unsigned char)(0xE0 | (folded >> 12));
+                *out++ = (unsigned char)(0x80 | ((folded >> 6) & 0x3F));
+                *out++ = (unsigned char)(0x80 | (folded & 0x3F));
+            }
+        }
+        return out;
+    }
+
+    std::vector<unsigned char> m_bytes;
+    std::vector<size_t> m_ends;
+};
+
+} // namespace
+
 bool HostList::addLines(QStringList lines)
 {
     if (lines.size() > room())
         return false;
     if (lines.isEmpty())
         return true;
-    // A stable sort keeps equal new lines in file order, and merge puts the listed entries before
-    // equal new ones: exactly what adding them one by one would do, in O(n log n).
-    std::stable_sort(lines.begin(), lines.end(), lessThan);
+    // Equal new lines keep their file order, and the merge puts listed entries before equal new
+    // ones: exactly what adding them one by one would do, in O(n log n).
+    const SortKeys added(lines);
+    // Sorting (key, position) pairs with the position breaking ties is a stable sort by key, and
+    // keeps each key at hand instead of behind another look-up.
+    struct Keyed {
+        std::string_view key;
+        int position;
+        bool operator<(const Keyed& other) const
+        {
+            const int order = key.compare(other.key);
+            return order < 0 || (order == 0 && position < other.position);
+        }
+    };
+    std::vector<Keyed> order;
+    order.reserve(added.size());
+    for (size_t i = 0; i < added.size(); ++i)
+        order.push_back({added[i], int(i)});
+    std::sort(order.begin(), order.end());
+
     beginResetModel();
     QStringList merged;
     merged.reserve(m_entries.size() + lines.size());
-    std::merge(std::make_move_iterator(m_entries.begin()), std::make_move_iterator(m_entries.end()),
-               std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()),
-               std::back_inserter(merged), lessThan);
+    auto next = order.cbegin();
+    if (!m_entries.isEmpty()) {
+        const SortKeys listed(m_entries);
+        for (size_t i = 0; i < listed.size(); ++i) {
+            for (; next != order.cend() && next->key < listed[i]; ++next)
+                merged.append(std::move(lines[next->position]));
+            merged.append(std::move(m_entries[qsizetype(i)]));
+        }
+    }
+    for (; next != order.cend(); ++next)
+        merged.append(std::move(lines[next->position]));
     m_entries = std::move(merged);
     endResetModel();
     return true;

@@ -212,15 +212,25 @@ ReadResult readHostsFile(const QString& path, int maxLines)
 
 QByteArray encodeHostsFile(const QStringList& entries)
 {
-    QByteArray bytes;
-    qsizetype estimate = 0;
-    for (const QString& entry : entries)
-        estimate += entry.size() + 2;
-    bytes.reserve(estimate);
+    // Room for the usual case, one byte a character, plus the worst case of any one line; the
+    // buffer grows only when many lines are not ASCII.
+    qsizetype room = 0;
+    qsizetype longest = 0;
     for (const QString& entry : entries) {
-        encodeLine(entry, bytes);
-        bytes.append("\r\n", 2);
+        room += entry.size() + 2;
+        longest = std::max(longest, maxEncodedSize(entry) + 2);
     }
+    QByteArray bytes(room + longest, Qt::Uninitialized);
+    qsizetype used = 0;
+    for (const QString& entry : entries) {
+        if (used + maxEncodedSize(entry) + 2 > bytes.size())
+            bytes.resize(std::max(bytes.size() * 3 / 2, used + maxEncodedSize(entry) + 2));
+        char* end = encodeLine(entry, bytes.data() + used);
+        *end++ = '\r';
+        *end++ = '\n';
+        used = end - bytes.data();
+    }
+    bytes.truncate(used);
     return bytes;
 }
 

@@ -87,36 +87,46 @@ QString decodeLine(QByteArrayView bytes)
     return text;
 }
 
-void encodeLine(const QString& text, QByteArray& out)
+char* encodeLine(QStringView text, char* out)
 {
-    const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
+    auto* o = reinterpret_cast<unsigned char*>(out);
+    const char16_t* p = text.utf16();
     const char16_t* const end = p + text.size();
     while (p != end) {
         char32_t cp = *p++;
         if (cp < 0x80) {
-            out.append(char(cp));
+            *o++ = (unsigned char)cp;
             continue;
         }
         if (QChar::isHighSurrogate(cp) && p != end && QChar::isLowSurrogate(*p)) {
             cp = QChar::surrogateToUcs4(char16_t(cp), *p++);
         } else if (isEscapedByte(char16_t(cp))) {
-            out.append(char(cp - 0xDC00));
+            *o++ = (unsigned char)(cp - 0xDC00);
             continue;
         } else if (QChar::isSurrogate(cp)) {
             cp = 0xFFFD;
         }
+        // Three bytes at most per UTF-16 unit: a pair, two units, takes four.
         if (cp < 0x800) {
-            out.append(char(0xC0 | (cp >> 6)));
+            *o++ = (unsigned char)(0xC0 | (cp >> 6));
         } else if (cp < 0x10000) {
-            out.append(char(0xE0 | (cp >> 12)));
-            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+            *o++ = (unsigned char)(0xE0 | (cp >> 12));
+            *o++ = (unsigned char)(0x80 | ((cp >> 6) & 0x3F));
         } else {
-            out.append(char(0xF0 | (cp >> 18)));
-            out.append(char(0x80 | ((cp >> 12) & 0x3F)));
-            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+            *o++ = (unsigned char)(0xF0 | (cp >> 18));
+            *o++ = (unsigned char)(0x80 | ((cp >> 12) & 0x3F));
+            *o++ = (unsigned char)(0x80 | ((cp >> 6) & 0x3F));
         }
-        out.append(char(0x80 | (cp & 0x3F)));
+        *o++ = (unsigned char)(0x80 | (cp & 0x3F));
     }
+    return reinterpret_cast<char*>(o);
+}
+
+QByteArray encodeLine(QStringView text)
+{
+    QByteArray bytes(maxEncodedSize(text), Qt::Uninitialized);
+    bytes.truncate(encodeLine(text, bytes.data()) - bytes.data());
+    return bytes;
 }
 
 } // namespace zarvello

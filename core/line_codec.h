@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 namespace zarvello {
 
@@ -11,9 +12,13 @@ namespace zarvello {
 // which encodeLine() turns back into that same byte, so undecodable files survive a round trip.
 QString decodeLine(QByteArrayView bytes);
 
-// Appends the bytes of a text to out: the inverse of decodeLine(). A lone surrogate that is not an
-// escaped byte cannot be written in UTF-8 and becomes U+FFFD.
-void encodeLine(const QString& text, QByteArray& out);
+// The bytes of a text: the inverse of decodeLine(). A lone surrogate that is not an escaped byte
+// cannot be written in UTF-8 and becomes U+FFFD.
+QByteArray encodeLine(QStringView text);
+
+// The same, written at out, which must have room for maxEncodedSize(text); returns the end.
+char* encodeLine(QStringView text, char* out);
+constexpr qsizetype maxEncodedSize(QStringView text) { return 3 * text.size(); }
 
 // True for the code points decodeLine() uses to carry undecodable bytes.
 constexpr bool isEscapedByte(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }

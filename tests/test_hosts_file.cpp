@@ -153,9 +153,7 @@ private slots:
     {
         QFETCH(QByteArray, line);
         const QString text = decodeLine(line);
-        QByteArray back;
-        encodeLine(text, back);
-        QCOMPARE(back, line);
+        QCOMPARE(encodeLine(text), line);
         if (QString::fromUtf8(line).toUtf8() == line) // valid UTF-8 reads as the characters it spells
             QCOMPARE(text, QString::fromUtf8(line));
     }
@@ -224,11 +222,8 @@ private slots:
             state.setCurrentPath(path("sorted"));
             QVERIFY(!SaveHostsFile(state));
             QList<QByteArray> sortedLines;
-            for (const QString& entry : entriesOf(state.hostList())) {
-                QByteArray bytes;
-                encodeLine(entry, bytes);
-                sortedLines << bytes + "\r\n";
-            }
+            for (const QString& entry : entriesOf(state.hostList()))
+                sortedLines << encodeLine(entry) + "\r\n";
             QCOMPARE(readBytes(path("sorted")), sortedLines.join());
             for (QByteArray& line : sortedLines)
                 line.chop(2);

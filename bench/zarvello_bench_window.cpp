@@ -1,0 +1,85 @@
+// A measuring tool for us, not part of the product: times the window.
+//
+//   zarvello-bench-window open FILE   Open of FILE until the list is painted, and peak memory
+//   zarvello-bench-window startup     prints the wall clock (ns) when the window first paints
+#include "bench_common.h"
+#include "main_window.h"
+#include "qt_dialogs.h"
+#include "translations.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListView>
+
+#include <cstdio>
+
+using namespace zarvello;
+
+namespace {
+
+// Answers the Open dialog with a fixed path and every other question with nothing.
+class FixedDialogs : public Dialogs {
+public:
+    QString path;
+    void showMessage(const QString& prompt, const QString&) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(prompt));
+    }
+    std::optional<QString> askText(const QString&, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> chooseOpenPath(const FileDialogSettings&) override { return path; }
+    std::optional<QString> chooseSavePath(const FileDialogSettings&) override { return std::nullopt; }
+};
+
+// Milliseconds from the Open command's dialog returning path to the list painted once.
+double openAndPaint(MainWindow& window, FixedDialogs& dialogs, const QString& path)
+{
+    auto* list = window.findChild<QListView*>("List1");
+    dialogs.path = path;
+    QElapsedTimer timer;
+    timer.start();
+    window.findChild<QAction*>("open")->trigger();
+    list->viewport()->repaint();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+int openFigure(int argc, char* argv[], const QString& file)
+{
+    QApplication app(argc, argv);
+    installRussianTranslation(app);
+    FixedDialogs dialogs;
+    MainWindow window(dialogs);
+    window.show();
+    QCoreApplication::processEvents();
+    const double ms = openAndPaint(window, dialogs, file);
+    std::printf("open_paint_ms=%.3f peak_kb=%ld entries=%d\n", ms, peakKilobytes(), window.state().hostList().Count());
+    return 0;
+}
+
+int startup(int argc, char* argv[])
+{
+    // What main() does, up to the window on the screen.
+    QApplication app(argc, argv);
+    installRussianTranslation(app);
+    QtDialogs dialogs;
+    MainWindow window(dialogs);
+    dialogs.setParent(&window);
+    ExitOnFirstPaint watch;
+    window.installEventFilter(&watch);
+    window.show();
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == "open" && argc == 3)
+        return openFigure(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (mode == "startup")
+        return startup(argc, argv);
+    std::fprintf(stderr, "usage: zarvello-bench-window open FILE | startup\n");
+    return 2;
+}
