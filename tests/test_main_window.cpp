@@ -78,6 +78,9 @@ private slots:
                 for (int x = 0; x < image.width(); ++x)
                     colours.insert(image.pixel(x, y));
             QVERIFY2(colours.size() <= 16 && colours.size() > 3, qPrintable(QString::number(colours.size())));
+            // The installed icon files show the same picture as the window.
+            const QImage installed(QStringLiteral(ZARVELLO_ICON_DIR "/zarvello-%1.png").arg(size.width()));
+            QCOMPARE(installed.convertToFormat(QImage::Format_ARGB32), image.convertToFormat(QImage::Format_ARGB32));
         }
     }
 

@@ -5,6 +5,8 @@
 
 #include <QCheckBox>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
@@ -14,6 +16,21 @@
 namespace zarvello {
 
 namespace {
+
+#include "icon_pixels.inc"
+
+// Built from pixels compiled in, so that start-up decodes no image file.
+QIcon programIcon()
+{
+    QList<QRgb> palette(std::begin(iconPalette), std::end(iconPalette));
+    QIcon icon;
+    for (const auto& [size, pixels] : {std::pair{16, iconPixels16}, std::pair{32, iconPixels32}}) {
+        QImage image(pixels, size, size, size, QImage::Format_Indexed8);
+        image.setColorTable(palette);
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
 
 QRect fromTwips(int left, int top, int width, int height)
 {
@@ -30,10 +47,7 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
 {
     setObjectName("Form1");
     setWindowTitle("Zarvello");
-    QIcon icon;
-    icon.addFile(":/zarvello/icon-16.png", QSize(16, 16));
-    icon.addFile(":/zarvello/icon-32.png", QSize(32, 32));
-    setWindowIcon(icon);
+    setWindowIcon(programIcon());
 
     buildControls();
     buildMenu();
