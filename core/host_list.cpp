@@ -1,7 +1,9 @@
 // The sorted host list.
 #include "host_list.h"
+#include "line_codec.h"
 
 #include <algorithm>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -16,10 +18,11 @@ bool HostList::AddItem(const QString& text)
 {
     if (room() < 1)
         return false;
-    const auto place = std::upper_bound(m_entries.cbegin(), m_entries.cend(), text, lessThan);
-    const int row = int(place - m_entries.cbegin());
+    const auto place = std::upper_bound(m_lines.cbegin(), m_lines.cend(), text,
+                                        [](const QString& t, const QByteArray& line) { return lessThan(t, decodeLine(line)); });
+    const int row = int(place - m_lines.cbegin());
     beginInsertRows({}, row, row);
-    m_entries.insert(row, text);
+    m_lines.insert(row, encodeLine(text));
     endInsertRows();
     return true;
 }
@@ -34,30 +37,44 @@ namespace {
 // share one buffer: one allocation, whatever the number of lines.
 class SortKeys {
 public:
-    explicit SortKeys(const QStringList& texts)
+    explicit SortKeys(const QList<QByteArray>& lines)
     {
-        qsizetype units = 0;
-        for (const QString& text : texts)
-            units += text.size();
-        m_bytes.resize(size_t(3 * units));
-        m_ends.reserve(size_t(texts.size()));
-        unsigned char* out = m_bytes.data();
-        for (const QString& text : texts) {
-            out = writeKey(text, out);
-            m_ends.push_back(size_t(out - m_bytes.data()));
+        qsizetype bytes = 0;
+        for (const QByteArray& line : lines)
+            bytes += line.size();
+        // A byte of a line becomes at most three bytes of key (a lone byte, escaped, is one unit).
+        // Left uninitialised: the pages an ASCII file does not need are never touched.
+        m_bytes = std::make_unique_for_overwrite<unsigned char[]>(size_t(3 * bytes));
+        m_ends.reserve(size_t(lines.size()));
+        unsigned char* out = m_bytes.get();
+        for (const QByteArray& line : lines) {
+            out = writeKey(line, out);
+            m_ends.push_back(size_t(out - m_bytes.get()));
         }
     }
 
     std::string_view operator[](size_t i) const
     {
         const size_t begin = i == 0 ? 0 : m_ends[i - 1];
-        return {reinterpret_cast<const char*>(m_bytes.data()) + begin, m_ends[i] - begin};
+        return {reinterpret_cast<const char*>(m_bytes.get()) + begin, m_ends[i] - begin};
     }
     size_t size() const { return m_ends.size(); }
 
 private:
-    static unsigned char* writeKey(const QString& text, unsigned char* out)
+    static unsigned char* writeKey(const QByteArray& line, unsigned char* out)
     {
+        // ASCII, the usual hosts line, folds byte by byte.
+        const auto* p = reinterpret_cast<const unsigned char*>(line.constData());
+        const auto* const end = p + line.size();
+        const auto* scan = p;
+        while (scan != end && *scan < 0x80)
+            ++scan;
+        if (scan == end) {
+            for (; p != end; ++p)
+                *out++ = *p >= 'A' && *p <= 'Z' ? (unsigned char)(*p + 32) : *p;
+            return out;
+        }
+        const QString text = decodeLine(line);
         char16_t last = 0;
         for (const QChar c : text) {
             const char16_t unit = c.unicode();
@@ -83,13 +100,13 @@ private:
         return out;
     }
 
-    std::vector<unsigned char> m_bytes;
+    std::unique_ptr<unsigned char[]> m_bytes;
     std::vector<size_t> m_ends;
 };
 
 } // namespace
 
-bool HostList::addLines(QStringList lines)
+bool HostList::addLines(QList<QByteArray> lines)
 {
     if (lines.size() > room())
         return false;
@@ -116,36 +133,45 @@ bool HostList::addLines(QStringList lines)
     std::sort(order.begin(), order.end());
 
     beginResetModel();
-    QStringList merged;
-    merged.reserve(m_entries.size() + lines.size());
+    QList<QByteArray> merged;
+    merged.reserve(m_lines.size() + lines.size());
     auto next = order.cbegin();
-    if (!m_entries.isEmpty()) {
-        const SortKeys listed(m_entries);
+    if (!m_lines.isEmpty()) {
+        const SortKeys listed(m_lines);
         for (size_t i = 0; i < listed.size(); ++i) {
             for (; next != order.cend() && next->key < listed[i]; ++next)
                 merged.append(std::move(lines[next->position]));
-            merged.append(std::move(m_entries[qsizetype(i)]));
+            merged.append(std::move(m_lines[qsizetype(i)]));
         }
     }
     for (; next != order.cend(); ++next)
         merged.append(std::move(lines[next->position]));
-    m_entries = std::move(merged);
+    m_lines = std::move(merged);
     endResetModel();
     return true;
 }
 
 QString HostList::Item(int position) const
 {
-    return m_entries.value(position);
+    return position >= 0 && position < Count() ? decodeLine(m_lines.at(position)) : QString();
 }
 
 void HostList::SetItem(int position, const QString& text)
 {
     if (position < 0 || position >= Count())
         return;
-    m_entries[position] = text;
+    m_lines[position] = encodeLine(text);
     const QModelIndex changed = index(position);
     emit dataChanged(changed, changed);
+}
+
+QStringList HostList::entries() const
+{
+    QStringList texts;
+    texts.reserve(m_lines.size());
+    for (const QByteArray& line : m_lines)
+        texts.append(decodeLine(line));
+    return texts;
 }
 
 int HostList::rowCount(const QModelIndex& parent) const
@@ -158,7 +184,7 @@ QVariant HostList::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= Count())
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return m_entries.at(index.row());
+        return decodeLine(m_lines.at(index.row()));
     return {};
 }
 

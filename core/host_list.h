@@ -2,10 +2,15 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QByteArray>
+#include <QList>
 #include <QStringList>
 
 namespace zarvello {
 
+// Entries are kept as the bytes a save writes, each line as it was in the file: half the memory
+// of text for the usual ASCII file, nothing to convert on load or save, and what the list shows
+// is by construction what Save writes.
 class HostList : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -20,21 +25,25 @@ public:
     // Inserts the text after the entries equal to it. Returns false, changing nothing, when the
     // list is full.
     bool AddItem(const QString& text);
-    // Adds every line exactly where one AddItem after another would put it, in one model update.
-    // Returns false, adding none of them, when they would not all fit.
-    bool addLines(QStringList lines);
+    // Adds lines of a file exactly where one AddItem after another would put them, in one model
+    // update. Returns false, adding none of them, when they would not all fit.
+    bool addLines(QList<QByteArray> lines);
     QString Item(int position) const;
     // Replaces the text in place; the list is not sorted again.
     void SetItem(int position, const QString& text);
-    int Count() const { return int(m_entries.size()); }
+    int Count() const { return int(m_lines.size()); }
     int room() const { return MaxCount - Count(); }
-    const QStringList& entries() const { return m_entries; }
+
+    // Every entry as the bytes of its line, in list order.
+    const QList<QByteArray>& lines() const { return m_lines; }
+    // Every entry as text, in list order.
+    QStringList entries() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
-    QStringList m_entries;
+    QList<QByteArray> m_lines;
 };
 
 } // namespace zarvello

@@ -1,7 +1,6 @@
 // Hosts file reading and writing over POSIX calls, so that every failure keeps its errno.
 #include "hosts_file.h"
 #include "editor_state.h"
-#include "line_codec.h"
 
 #include <QFileInfo>
 
@@ -11,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace zarvello {
 
@@ -124,7 +124,7 @@ QByteArray folderOf(const QByteArray& path)
 
 } // namespace
 
-void LineSplitter::feed(QByteArrayView chunk, QStringList& lines)
+void LineSplitter::feed(QByteArrayView chunk, QList<QByteArray>& lines)
 {
     qsizetype start = 0;
     if (m_afterCr && !chunk.isEmpty() && chunk.front() == '\n')
@@ -136,11 +136,10 @@ void LineSplitter::feed(QByteArrayView chunk, QStringList& lines)
             break;
         const QByteArrayView piece = chunk.sliced(start, cr - start);
         if (m_partial.isEmpty()) {
-            lines.append(decodeLine(piece));
+            lines.append(piece.toByteArray());
         } else {
             m_partial.append(piece);
-            lines.append(decodeLine(m_partial));
-            m_partial.clear();
+            lines.append(std::exchange(m_partial, {}));
         }
         start = cr + 1;
         if (start == chunk.size()) {
@@ -153,11 +152,10 @@ void LineSplitter::feed(QByteArrayView chunk, QStringList& lines)
     m_partial.append(chunk.sliced(start));
 }
 
-void LineSplitter::finish(QStringList& lines)
+void LineSplitter::finish(QList<QByteArray>& lines)
 {
     if (!m_partial.isEmpty())
-        lines.append(decodeLine(m_partial));
-    m_partial.clear();
+        lines.append(std::exchange(m_partial, {}));
     m_afterCr = false;
 }
 
@@ -210,27 +208,17 @@ ReadResult readHostsFile(const QString& path, int maxLines)
     return result;
 }
 
-QByteArray encodeHostsFile(const QStringList& entries)
+QByteArray joinLines(const QList<QByteArray>& lines)
 {
-    // Room for the usual case, one byte a character, plus the worst case of any one line; the
-    // buffer grows only when many lines are not ASCII.
-    qsizetype room = 0;
-    qsizetype longest = 0;
-    for (const QString& entry : entries) {
-        room += entry.size() + 2;
-        longest = std::max(longest, maxEncodedSize(entry) + 2);
+    qsizetype size = 0;
+    for (const QByteArray& line : lines)
+        size += line.size() + 2;
+    QByteArray bytes;
+    bytes.reserve(size);
+    for (const QByteArray& line : lines) {
+        bytes.append(line);
+        bytes.append("\r\n", 2);
     }
-    QByteArray bytes(room + longest, Qt::Uninitialized);
-    qsizetype used = 0;
-    for (const QString& entry : entries) {
-        if (used + maxEncodedSize(entry) + 2 > bytes.size())
-            bytes.resize(std::max(bytes.size() * 3 / 2, used + maxEncodedSize(entry) + 2));
-        char* end = encodeLine(entry, bytes.data() + used);
-        *end++ = '\r';
-        *end++ = '\n';
-        used = end - bytes.data();
-    }
-    bytes.truncate(used);
     return bytes;
 }
 
@@ -306,7 +294,7 @@ std::optional<FileError> LoadHostsFile(HostList& list, const QString& path)
 
 std::optional<FileError> SaveHostsFile(const EditorState& state)
 {
-    return writeHostsFile(state.currentPath(), encodeHostsFile(state.hostList().entries()));
+    return writeHostsFile(state.currentPath(), joinLines(state.hostList().lines()));
 }
 
 } // namespace zarvello

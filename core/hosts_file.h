@@ -4,7 +4,7 @@
 #include "file_error.h"
 
 #include <QByteArray>
-#include <QStringList>
+#include <QList>
 
 #include <optional>
 
@@ -14,7 +14,7 @@ class EditorState;
 class HostList;
 
 struct ReadResult {
-    QStringList lines;              // the lines read, also those before a failure
+    QList<QByteArray> lines;        // the lines read, also those before a failure
     std::optional<FileError> error; // why reading stopped early, if it did
 };
 
@@ -23,9 +23,9 @@ struct ReadResult {
 class LineSplitter {
 public:
     // Feeds the next chunk; complete lines are appended to lines.
-    void feed(QByteArrayView chunk, QStringList& lines);
+    void feed(QByteArrayView chunk, QList<QByteArray>& lines);
     // The file has ended: the last line, if it had no terminator, is appended.
-    void finish(QStringList& lines);
+    void finish(QList<QByteArray>& lines);
 
 private:
     QByteArray m_partial;
@@ -36,8 +36,8 @@ private:
 // lines, as soon as the file holds more than maxLines lines.
 ReadResult readHostsFile(const QString& path, int maxLines);
 
-// The bytes a list of entries is written as: each entry followed by CR LF.
-QByteArray encodeHostsFile(const QStringList& entries);
+// The bytes a list of lines is written as: each line followed by CR LF.
+QByteArray joinLines(const QList<QByteArray>& lines);
 
 // Replaces the file at path with bytes so that a failure never leaves it half-written: a
 // temporary file beside it is renamed over it, keeping its mode and owner and any symbolic link

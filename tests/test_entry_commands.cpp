@@ -107,9 +107,9 @@ private slots:
     {
         EditorState state;
         ScriptedDialogs dialogs;
-        QStringList lines;
+        QList<QByteArray> lines;
         for (int i = 0; i < HostList::MaxCount; ++i)
-            lines << QString::number(i);
+            lines << QByteArray::number(i);
         QVERIFY(state.hostList().addLines(lines));
         const QString file = m_dir.filePath("full");
         state.setCurrentPath(file);
