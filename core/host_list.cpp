@@ -3,6 +3,8 @@
 #include "line_codec.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -28,6 +30,44 @@ bool HostList::AddItem(const QString& text)
 }
 
 namespace {
+
+constexpr std::uint64_t everyByte(unsigned char value)
+{
+    return 0x0101010101010101ULL * value;
+}
+
+bool isAscii(const QByteArray& line)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(line.constData());
+    const qsizetype size = line.size();
+    std::uint64_t high = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        high |= word;
+    }
+    for (; i < size; ++i)
+        high |= p[i];
+    return (high & everyByte(0x80)) == 0;
+}
+
+// Lower-cases ASCII bytes, eight at a time: a byte is a capital when adding 0x80 - 'A' sets its
+// top bit and adding 0x80 - 'Z' - 1 does not; no sum carries into the next byte below 0x80.
+void lowerAscii(const unsigned char* in, qsizetype size, unsigned char* out)
+{
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        const std::uint64_t atLeastA = word + everyByte(0x80 - 'A');
+        const std::uint64_t pastZ = word + everyByte(0x80 - 'Z' - 1);
+        word |= ((atLeastA & ~pastZ) & everyByte(0x80)) >> 2;
+        std::memcpy(out + i, &word, 8);
+    }
+    for (; i < size; ++i)
+        out[i] = in[i] >= 'A' && in[i] <= 'Z' ? (unsigned char)(in[i] + 0x20) : in[i];
+}
 
 // The keys lessThan() compares, made once per entry, so that sorting compares bytes with memcmp
 // instead of folding the same characters again in every comparison. Each UTF-16 unit is folded
@@ -63,16 +103,10 @@ public:
 private:
     static unsigned char* writeKey(const QByteArray& line, unsigned char* out)
     {
-        // ASCII, the usual hosts line, folds byte by byte.
-        const auto* p = reinterpret_cast<const unsigned char*>(line.constData());
-        const auto* const end = p + line.size();
-        const auto* scan = p;
-        while (scan != end && *scan < 0x80)
-            ++scan;
-        if (scan == end) {
-            for (; p != end; ++p)
-                *out++ = *p >= 'A' && *p <= 'Z' ? (unsigned char)(*p + 32) : *p;
-            return out;
+        // ASCII, the usual hosts line, folds eight bytes at a time.
+        if (isAscii(line)) {
+            lowerAscii(reinterpret_cast<const unsigned char*>(line.constData()), line.size(), out);
+            return out + line.size();
         }
         const QString text = decodeLine(line);
         char16_t last = 0;
@@ -104,6 +138,58 @@ private:
     std::vector<size_t> m_ends;
 };
 
+// A line's key and where the line stood in the file.
+struct Keyed {
+    std::string_view key;
+    int position;
+};
+
+int byteAt(const Keyed& item, size_t depth)
+{
+    return depth < item.key.size() ? (unsigned char)item.key[depth] : -1;
+}
+
+// Orders by key, then by position, so that equal keys keep their file order: a stable sort.
+// Three-way radix quicksort (Bentley and Sedgewick): hosts lines share long beginnings such as
+// "0.0.0.0 ", which a comparison sort would read again in every comparison; this reads each byte
+// of a common beginning once per group.
+void sortKeyed(Keyed* first, Keyed* last, size_t depth)
+{
+    while (last - first > 1) {
+        if (last - first < 12) {
+            std::sort(first, last, [depth](const Keyed& a, const Keyed& b) {
+                const int order = a.key.substr(depth).compare(b.key.substr(depth));
+                return order < 0 || (order == 0 && a.position < b.position);
+            });
+            return;
+        }
+        const int a = byteAt(first[0], depth);
+        const int b = byteAt(first[(last - first) / 2], depth);
+        const int c = byteAt(last[-1], depth);
+        const int pivot = std::max(std::min(a, b), std::min(std::max(a, b), c));
+        Keyed* less = first;
+        Keyed* greater = last;
+        for (Keyed* item = first; item < greater;) {
+            const int byte = byteAt(*item, depth);
+            if (byte < pivot)
+                std::swap(*less++, *item++);
+            else if (byte > pivot)
+                std::swap(*item, *--greater);
+            else
+                ++item;
+        }
+        sortKeyed(first, less, depth);
+        sortKeyed(greater, last, depth);
+        if (pivot < 0) { // these keys have ended: they are equal
+            std::sort(less, greater, [](const Keyed& x, const Keyed& y) { return x.position < y.position; });
+            return;
+        }
+        first = less;
+        last = greater;
+        ++depth;
+    }
+}
+
 } // namespace
 
 bool HostList::addLines(QList<QByteArray> lines)
@@ -115,22 +201,11 @@ bool HostList::addLines(QList<QByteArray> lines)
     // Equal new lines keep their file order, and the merge puts listed entries before equal new
     // ones: exactly what adding them one by one would do, in O(n log n).
     const SortKeys added(lines);
-    // Sorting (key, position) pairs with the position breaking ties is a stable sort by key, and
-    // keeps each key at hand instead of behind another look-up.
-    struct Keyed {
-        std::string_view key;
-        int position;
-        bool operator<(const Keyed& other) const
-        {
-            const int order = key.compare(other.key);
-            return order < 0 || (order == 0 && position < other.position);
-        }
-    };
     std::vector<Keyed> order;
     order.reserve(added.size());
     for (size_t i = 0; i < added.size(); ++i)
         order.push_back({added[i], int(i)});
-    std::sort(order.begin(), order.end());
+    sortKeyed(order.data(), order.data() + order.size(), 0);
 
     beginResetModel();
     QList<QByteArray> merged;

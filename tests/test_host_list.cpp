@@ -135,6 +135,12 @@ private slots:
         for (int round = 0; round < 50; ++round) {
             QStringList existing, added;
             const auto word = [&] {
+                if (random.bounded(3) == 0) { // any ASCII at all, long enough to fold in whole words
+                    QString ascii;
+                    for (int n = int(random.bounded(1, 30)); n > 0; --n)
+                        ascii += QChar(char16_t(random.bounded(0x80)));
+                    return ascii;
+                }
                 return words.at(random.bounded(words.size())) + words.at(random.bounded(words.size()));
             };
             for (int i = int(random.bounded(30)); i > 0; --i)
