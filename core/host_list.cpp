@@ -69,8 +69,8 @@ void lowerAscii(const unsigned char* in, qsizetype size, unsigned char* out)
         out[i] = in[i] >= 'A' && in[i] <= 'Z' ? (unsigned char)(in[i] + 0x20) : in[i];
 }
 
-// The keys lessThan() compares, made once per entry, so that sorting compares bytes with memcmp
-// instead of folding the same characters again in every comparison. Each UTF-16 unit is folded
+// The keys lessThan() compares, made once per entry, so that sorting reads plain bytes instead of
+// folding the same characters again in every comparison. Each UTF-16 unit is folded
 // as QString::compare folds it when it ignores case (a low surrogate becomes the low half of its
 // folded character, anything else its folded self), and the folded units are written as UTF-8
 // writes values: byte order is then unit order, and ASCII takes one byte a character. All keys

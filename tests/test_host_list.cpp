@@ -48,21 +48,6 @@ private slots:
         QCOMPARE(saveSpy.at(0).at(0).toBool(), false);
     }
 
-    void flagsNotifyOnlyOnChange()
-    {
-        EditorState state;
-        QSignalSpy autosaveSpy(&state, &EditorState::autosaveEnabledChanged);
-        QSignalSpy valueSpy(&state, &EditorState::autosaveValueChanged);
-        state.setAutosaveEnabled(true);
-        state.setAutosaveEnabled(true);
-        state.setAutosaveValue(true);
-        state.setAutosaveValue(false);
-        QCOMPARE(autosaveSpy.count(), 1);
-        QCOMPARE(valueSpy.count(), 2);
-        QVERIFY(state.autosaveEnabled());
-        QVERIFY(!state.autosaveValue());
-    }
-
     void keepsAlphabeticalOrderIgnoringCase()
     {
         HostList list;
