@@ -1,5 +1,6 @@
 // AddEntry and EditEntry, talking to a scripted person.
 #include "editor_state.h"
+#include "file_bytes.h"
 #include "entry_commands.h"
 #include "hosts_file.h"
 #include "scripted_dialogs.h"
@@ -9,16 +10,6 @@
 #include <QTest>
 
 using namespace zarvello;
-
-namespace {
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
 
 class TestEntryCommands : public QObject {
     Q_OBJECT

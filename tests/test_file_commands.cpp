@@ -1,4 +1,5 @@
 // The File menu through the window: what each command asks, reads and writes.
+#include "file_bytes.h"
 #include "main_window.h"
 #include "modal.h"
 #include "qt_dialogs.h"
@@ -17,19 +18,6 @@
 using namespace zarvello;
 
 namespace {
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 struct Window {
     ScriptedDialogs dialogs;

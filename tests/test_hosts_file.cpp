@@ -1,5 +1,6 @@
 // Reading and writing hosts files, byte for byte, and every way a save or a load can fail.
 #include "editor_state.h"
+#include "file_bytes.h"
 #include "hosts_file.h"
 #include "line_codec.h"
 
@@ -18,21 +19,6 @@
 using namespace zarvello;
 
 namespace {
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return file.readAll();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 QStringList entriesOf(const HostList& list)
 {
