@@ -1,6 +1,7 @@
 // The Russian wording of file failures, all in one place.
 #include "file_error.h"
 #include "host_list.h"
+#include "hosts_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -63,6 +64,12 @@ QString FileError::message() const
                               "больше. Из файла ничего не добавлено.")
             .arg(path)
             .arg(HostList::MaxCount);
+    }
+    if (reason == Reason::TooLarge) {
+        return QStringLiteral("Файл «%1» не открыт: он больше %2 МиБ, это не похоже на файл hosts. "
+                              "Из файла ничего не добавлено.")
+            .arg(path)
+            .arg(MaxHostsFileSize >> 20);
     }
     const QString why = reason == Reason::NotRegularFile ? QStringLiteral("это не обычный файл") : systemReason(systemError);
     if (operation == Operation::Read)

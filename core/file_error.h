@@ -8,7 +8,7 @@ namespace zarvello {
 struct FileError {
     enum class Operation { Read, Write };
     // Reasons of our own, beside the system's errno values.
-    enum class Reason { System, NotRegularFile, TooManyEntries };
+    enum class Reason { System, NotRegularFile, TooManyEntries, TooLarge };
 
     QString path;
     Operation operation = Operation::Read;

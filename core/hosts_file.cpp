@@ -184,8 +184,15 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         return result;
     }
 
+    const FileError tooLarge{path, Op::Read, FileError::Reason::TooLarge};
+    if (info.st_size > MaxHostsFileSize) {
+        result.error = tooLarge;
+        return result;
+    }
+
     LineSplitter splitter;
     QByteArray chunk(ChunkSize, Qt::Uninitialized);
+    qint64 total = 0;
     while (true) {
         const ssize_t got = ::read(file.get(), chunk.data(), size_t(chunk.size()));
         if (got < 0) {
@@ -196,6 +203,12 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         }
         if (got == 0)
             break;
+        // The file may have grown since it was measured.
+        if ((total += got) > MaxHostsFileSize) {
+            result.lines.clear();
+            result.error = tooLarge;
+            return result;
+        }
         splitter.feed(QByteArrayView(chunk.constData(), got), result.lines);
         if (result.lines.size() > maxLines)
             break;

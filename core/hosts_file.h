@@ -32,8 +32,13 @@ private:
     bool m_afterCr = false; // the previous chunk ended in CR, so a leading LF belongs to it
 };
 
+// Larger files are refused before they are read: such a file cannot be a list of hosts, and one
+// long line of it would hold the whole file in memory.
+constexpr qint64 MaxHostsFileSize = qint64(128) << 20;
+
 // Reads the lines of a regular file (or a link to one). Stops with TooManyEntries, returning no
-// lines, as soon as the file holds more than maxLines lines.
+// lines, as soon as the file holds more than maxLines lines, and with TooLarge past
+// MaxHostsFileSize.
 ReadResult readHostsFile(const QString& path, int maxLines);
 
 // The bytes a list of lines is written as: each line followed by CR LF.

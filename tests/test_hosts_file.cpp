@@ -275,19 +275,18 @@ private slots:
         QCOMPARE(roomForAll.Count(), HostList::MaxCount);
     }
 
-    void readingStopsOnceTheLimitIsPassed()
+    void aHugeFileIsRefusedUnread()
     {
-        // The many lines come first, then a 16 GiB hole of zeros: a reader that went on past
-        // the limit would try to hold it all in memory as one line.
-        QByteArray bytes;
-        for (int i = 0; i <= HostList::MaxCount; ++i)
-            bytes += "x\r";
-        writeBytes(path("huge"), bytes);
+        // A 16 GiB hole of zeros: one line that would have to be held in memory whole.
+        writeBytes(path("huge"), "127.0.0.1 localhost\r\n");
         QVERIFY(::truncate(QFile::encodeName(path("huge")).constData(), 16LL << 30) == 0);
-        const ReadResult result = readHostsFile(path("huge"), HostList::MaxCount);
-        QVERIFY(result.error);
-        QCOMPARE(result.error->reason, FileError::Reason::TooManyEntries);
-        QVERIFY(result.lines.isEmpty());
+        HostList list;
+        const auto error = LoadHostsFile(list, path("huge"));
+        QVERIFY(error);
+        QCOMPARE(error->message(), QString("Файл «%1» не открыт: он больше 128 МиБ, это не похоже на файл hosts. "
+                                           "Из файла ничего не добавлено.")
+                                       .arg(path("huge")));
+        QCOMPARE(list.Count(), 0);
         QFile::remove(path("huge"));
     }
 
