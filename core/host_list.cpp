@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zarvello {
@@ -52,62 +52,117 @@ bool isAscii(const QByteArray& line)
     return (high & everyByte(0x80)) == 0;
 }
 
-// Lower-cases ASCII bytes, eight at a time: a byte is a capital when adding 0x80 - 'A' sets its
-// top bit and adding 0x80 - 'Z' - 1 does not; no sum carries into the next byte below 0x80.
-void lowerAscii(const unsigned char* in, qsizetype size, unsigned char* out)
-{
-    qsizetype i = 0;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, in + i, 8);
-        const std::uint64_t atLeastA = word + everyByte(0x80 - 'A');
-        const std::uint64_t pastZ = word + everyByte(0x80 - 'Z' - 1);
-        word |= ((atLeastA & ~pastZ) & everyByte(0x80)) >> 2;
-        std::memcpy(out + i, &word, 8);
-    }
-    for (; i < size; ++i)
-        out[i] = in[i] >= 'A' && in[i] <= 'Z' ? (unsigned char)(in[i] + 0x20) : in[i];
-}
-
-// The keys lessThan() compares, made once per entry, so that sorting reads plain bytes instead of
-// folding the same characters again in every comparison. Each UTF-16 unit is folded
-// as QString::compare folds it when it ignores case (a low surrogate becomes the low half of its
+// The keys lessThan() compares, one per line, so that sorting reads plain bytes instead of
+// folding the same characters again in every comparison. Each UTF-16 unit is folded as
+// QString::compare folds it when it ignores case (a low surrogate becomes the low half of its
 // folded character, anything else its folded self), and the folded units are written as UTF-8
-// writes values: byte order is then unit order, and ASCII takes one byte a character. All keys
-// share one buffer: one allocation, whatever the number of lines.
+// writes values: byte order is then unit order, and ASCII takes one byte a character. The key of
+// an ASCII line, the usual hosts line, is the line itself read in lower case, so only the other
+// lines take room for keys of their own, all in one buffer.
 class SortKeys {
 public:
+    // A line's key and where the line stood.
+    struct Keyed {
+        const unsigned char* bytes;
+        std::uint32_t length;
+        bool lowerOnRead; // an ASCII line, folded as it is read
+        int position;
+    };
+
     explicit SortKeys(const QList<QByteArray>& lines)
     {
-        qsizetype bytes = 0;
-        for (const QByteArray& line : lines)
-            bytes += line.size();
-        // A byte of a line becomes at most three bytes of key (a lone byte, escaped, is one unit).
-        // Left uninitialised: the pages an ASCII file does not need are never touched.
-        m_bytes = std::make_unique_for_overwrite<unsigned char[]>(size_t(3 * bytes));
-        m_ends.reserve(size_t(lines.size()));
-        unsigned char* out = m_bytes.get();
+        m_keyed.reserve(size_t(lines.size()));
+        qsizetype toFold = 0;
         for (const QByteArray& line : lines) {
-            out = writeKey(line, out);
-            m_ends.push_back(size_t(out - m_bytes.get()));
+            const bool ascii = isAscii(line);
+            m_keyed.push_back({reinterpret_cast<const unsigned char*>(line.constData()), std::uint32_t(line.size()),
+                               ascii, int(m_keyed.size())});
+            if (!ascii)
+                toFold += line.size();
+        }
+        if (toFold == 0)
+            return;
+        // A byte of a line becomes at most three bytes of key (a lone byte, escaped, is one unit).
+        m_folded = std::make_unique_for_overwrite<unsigned char[]>(size_t(3 * toFold));
+        unsigned char* out = m_folded.get();
+        for (Keyed& keyed : m_keyed) {
+            if (keyed.lowerOnRead)
+                continue;
+            unsigned char* end = writeKey(lines[keyed.position], out);
+            keyed.bytes = out;
+            keyed.length = std::uint32_t(end - out);
+            out = end;
         }
     }
 
-    std::string_view operator[](size_t i) const
+    std::vector<Keyed>& keyed() { return m_keyed; }
+
+    // Whether a's key orders before b's, comparing from depth on.
+    static bool keyLess(const Keyed& a, const Keyed& b, std::uint32_t depth = 0)
     {
-        const size_t begin = i == 0 ? 0 : m_ends[i - 1];
-        return {reinterpret_cast<const char*>(m_bytes.get()) + begin, m_ends[i] - begin};
+        for (;; ++depth) {
+            const int x = byteAt(a, depth);
+            const int y = byteAt(b, depth);
+            if (x != y)
+                return x < y;
+            if (x < 0)
+                return false;
+        }
     }
-    size_t size() const { return m_ends.size(); }
+
+    // Orders the lines by key, then by position, so that equal keys keep their file order: a
+    // stable sort. Three-way radix quicksort (Bentley and Sedgewick): hosts lines share long
+    // beginnings such as "0.0.0.0 ", which a comparison sort would read again in every
+    // comparison; this reads each byte of a common beginning once per group.
+    void sort() { sort(m_keyed.data(), m_keyed.data() + m_keyed.size(), 0); }
 
 private:
+    static int byteAt(const Keyed& keyed, std::uint32_t depth)
+    {
+        if (depth >= keyed.length)
+            return -1;
+        const unsigned char byte = keyed.bytes[depth];
+        return keyed.lowerOnRead && byte >= 'A' && byte <= 'Z' ? byte + 0x20 : byte;
+    }
+
+    static void sort(Keyed* first, Keyed* last, std::uint32_t depth)
+    {
+        while (last - first > 1) {
+            if (last - first < 12) {
+                std::sort(first, last, [depth](const Keyed& a, const Keyed& b) {
+                    return keyLess(a, b, depth) || (!keyLess(b, a, depth) && a.position < b.position);
+                });
+                return;
+            }
+            const int a = byteAt(first[0], depth);
+            const int b = byteAt(first[(last - first) / 2], depth);
+            const int c = byteAt(last[-1], depth);
+            const int pivot = std::max(std::min(a, b), std::min(std::max(a, b), c));
+            Keyed* less = first;
+            Keyed* greater = last;
+            for (Keyed* item = first; item < greater;) {
+                const int byte = byteAt(*item, depth);
+                if (byte < pivot)
+                    std::swap(*less++, *item++);
+                else if (byte > pivot)
+                    std::swap(*item, *--greater);
+                else
+                    ++item;
+            }
+            sort(first, less, depth);
+            sort(greater, last, depth);
+            if (pivot < 0) { // these keys have ended: they are equal
+                std::sort(less, greater, [](const Keyed& x, const Keyed& y) { return x.position < y.position; });
+                return;
+            }
+            first = less;
+            last = greater;
+            ++depth;
+        }
+    }
+
     static unsigned char* writeKey(const QByteArray& line, unsigned char* out)
     {
-        // ASCII, the usual hosts line, folds eight bytes at a time.
-        if (isAscii(line)) {
-            lowerAscii(reinterpret_cast<const unsigned char*>(line.constData()), line.size(), out);
-            return out + line.size();
-        }
         const QString text = decodeLine(line);
         char16_t last = 0;
         for (const QChar c : text) {
@@ -134,59 +189,27 @@ private:
         return out;
     }
 
-    std::unique_ptr<unsigned char[]> m_bytes;
-    std::vector<size_t> m_ends;
+    std::unique_ptr<unsigned char[]> m_folded;
+    std::vector<Keyed> m_keyed;
 };
 
-// A line's key and where the line stood in the file.
-struct Keyed {
-    std::string_view key;
-    int position;
-};
-
-int byteAt(const Keyed& item, size_t depth)
+// Puts lines into the order given, moving each line once: order[i] names the line that goes to i.
+void permute(QList<QByteArray>& lines, std::vector<SortKeys::Keyed>& order)
 {
-    return depth < item.key.size() ? (unsigned char)item.key[depth] : -1;
-}
-
-// Orders by key, then by position, so that equal keys keep their file order: a stable sort.
-// Three-way radix quicksort (Bentley and Sedgewick): hosts lines share long beginnings such as
-// "0.0.0.0 ", which a comparison sort would read again in every comparison; this reads each byte
-// of a common beginning once per group.
-void sortKeyed(Keyed* first, Keyed* last, size_t depth)
-{
-    while (last - first > 1) {
-        if (last - first < 12) {
-            std::sort(first, last, [depth](const Keyed& a, const Keyed& b) {
-                const int order = a.key.substr(depth).compare(b.key.substr(depth));
-                return order < 0 || (order == 0 && a.position < b.position);
-            });
-            return;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (order[size_t(i)].position < 0)
+            continue; // already in place, as part of an earlier cycle
+        QByteArray held = std::move(lines[i]);
+        qsizetype to = i;
+        while (true) {
+            const qsizetype from = std::exchange(order[size_t(to)].position, -1);
+            if (from == i) {
+                lines[to] = std::move(held);
+                break;
+            }
+            lines[to] = std::move(lines[from]);
+            to = from;
         }
-        const int a = byteAt(first[0], depth);
-        const int b = byteAt(first[(last - first) / 2], depth);
-        const int c = byteAt(last[-1], depth);
-        const int pivot = std::max(std::min(a, b), std::min(std::max(a, b), c));
-        Keyed* less = first;
-        Keyed* greater = last;
-        for (Keyed* item = first; item < greater;) {
-            const int byte = byteAt(*item, depth);
-            if (byte < pivot)
-                std::swap(*less++, *item++);
-            else if (byte > pivot)
-                std::swap(*item, *--greater);
-            else
-                ++item;
-        }
-        sortKeyed(first, less, depth);
-        sortKeyed(greater, last, depth);
-        if (pivot < 0) { // these keys have ended: they are equal
-            std::sort(less, greater, [](const Keyed& x, const Keyed& y) { return x.position < y.position; });
-            return;
-        }
-        first = less;
-        last = greater;
-        ++depth;
     }
 }
 
@@ -200,28 +223,29 @@ bool HostList::addLines(QList<QByteArray> lines)
         return true;
     // Equal new lines keep their file order, and the merge puts listed entries before equal new
     // ones: exactly what adding them one by one would do, in O(n log n).
-    const SortKeys added(lines);
-    std::vector<Keyed> order;
-    order.reserve(added.size());
-    for (size_t i = 0; i < added.size(); ++i)
-        order.push_back({added[i], int(i)});
-    sortKeyed(order.data(), order.data() + order.size(), 0);
+    SortKeys added(lines);
+    added.sort();
 
     beginResetModel();
-    QList<QByteArray> merged;
-    merged.reserve(m_lines.size() + lines.size());
-    auto next = order.cbegin();
-    if (!m_lines.isEmpty()) {
-        const SortKeys listed(m_lines);
-        for (size_t i = 0; i < listed.size(); ++i) {
-            for (; next != order.cend() && next->key < listed[i]; ++next)
+    if (m_lines.isEmpty()) {
+        // The usual Open: nothing to merge with, so the lines are sorted where they are.
+        permute(lines, added.keyed());
+        m_lines = std::move(lines);
+    } else {
+        QList<QByteArray> merged;
+        merged.reserve(m_lines.size() + lines.size());
+        SortKeys listed(m_lines);
+        auto next = added.keyed().cbegin();
+        const auto end = added.keyed().cend();
+        for (const SortKeys::Keyed& entry : listed.keyed()) {
+            for (; next != end && SortKeys::keyLess(*next, entry); ++next)
                 merged.append(std::move(lines[next->position]));
-            merged.append(std::move(m_lines[qsizetype(i)]));
+            merged.append(std::move(m_lines[entry.position]));
         }
+        for (; next != end; ++next)
+            merged.append(std::move(lines[next->position]));
+        m_lines = std::move(merged);
     }
-    for (; next != order.cend(); ++next)
-        merged.append(std::move(lines[next->position]));
-    m_lines = std::move(merged);
     endResetModel();
     return true;
 }
