@@ -253,6 +253,10 @@ std::optional<FileError> writeHostsFile(const QString& path, const QByteArray& b
         return systemFailure(path, Op::Write, EISDIR);
     if (exists && !S_ISREG(existing.st_mode))
         return FileError{path, Op::Write, FileError::Reason::NotRegularFile};
+    // Renaming over a file needs only the folder's permission; a file the person may not write
+    // stays theirs to protect, as writing it in place would respect.
+    if (exists && ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
+        return systemFailure(path, Op::Write, errno);
 
     QByteArray temporary = folderOf(target) + "/.zarvello-XXXXXX";
     Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));

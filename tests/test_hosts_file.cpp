@@ -30,9 +30,10 @@ QStringList filesIn(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
-// Runs body in a child process with a mount namespace of its own, where mounts touch nobody else.
-// Returns what body returned, or nothing when this machine gives no such namespace (not root).
-std::optional<QString> inPrivateMountNamespace(const std::function<QString()>& body)
+// Runs body in a child process once prepare() has succeeded there, so that what it changes
+// (mounts, the user) touches nobody else. Returns what body returned, or nothing when prepare()
+// failed, as it does where this process is not root.
+std::optional<QString> inChild(const std::function<bool()>& prepare, const std::function<QString()>& body)
 {
     int channel[2];
     if (::pipe(channel) != 0)
@@ -40,9 +41,7 @@ std::optional<QString> inPrivateMountNamespace(const std::function<QString()>& b
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(channel[0]);
-        QByteArray report = "unavailable";
-        if (::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0)
-            report = body().toUtf8();
+        const QByteArray report = prepare() ? body().toUtf8() : QByteArray();
         (void)!::write(channel[1], report.constData(), size_t(report.size()));
         ::_exit(0);
     }
@@ -52,11 +51,22 @@ std::optional<QString> inPrivateMountNamespace(const std::function<QString()>& b
     for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;)
         report.append(buffer, got);
     ::close(channel[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (report == "unavailable")
+    ::waitpid(child, nullptr, 0);
+    if (report.isEmpty())
         return std::nullopt;
     return QString::fromUtf8(report);
+}
+
+std::optional<QString> inPrivateMountNamespace(const std::function<QString()>& body)
+{
+    return inChild([] { return ::unshare(CLONE_NEWNS) == 0 && ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0; },
+                   body);
+}
+
+// As the user nobody, who has none of root's exemptions.
+std::optional<QString> asNobody(const std::function<QString()>& body)
+{
+    return inChild([] { return ::geteuid() == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0; }, body);
 }
 
 } // namespace
@@ -360,6 +370,30 @@ private slots:
         error = SaveHostsFile(state);
         QVERIFY(error);
         QCOMPARE(error->operation, FileError::Operation::Write);
+    }
+
+    void aFileThePersonMayNotWriteStaysAsItWas()
+    {
+        // The folder lets anyone replace files in it; the file itself is read-only.
+        QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
+        QVERIFY(QDir(m_dir.path()).mkdir("open-folder"));
+        const QString folder = path("open-folder");
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0777) == 0);
+        const QString hosts = folder + "/hosts";
+        writeBytes(hosts, "127.0.0.1 localhost\r\n");
+        QVERIFY(::chmod(QFile::encodeName(hosts).constData(), 0644) == 0);
+
+        const auto report = asNobody([&]() -> QString {
+            const auto error = writeHostsFile(hosts, "replaced\r\n");
+            if (!error)
+                return "a file nobody may write was replaced";
+            return error->message();
+        });
+        if (!report)
+            QSKIP("needs root to act as another user");
+        QCOMPARE(*report, QString("Не удалось сохранить файл «%1»: нет доступа. Файл остался прежним.").arg(hosts));
+        QCOMPARE(readBytes(hosts), QByteArray("127.0.0.1 localhost\r\n"));
+        QCOMPARE(filesIn(folder), QStringList{"hosts"});
     }
 
     void aFullDiskLeavesTheOldFileWhole()
