@@ -264,15 +264,6 @@ void HostList::SetItem(int position, const QString& text)
     emit dataChanged(changed, changed);
 }
 
-QStringList HostList::entries() const
-{
-    QStringList texts;
-    texts.reserve(m_lines.size());
-    for (const QByteArray& line : m_lines)
-        texts.append(decodeLine(line));
-    return texts;
-}
-
 int HostList::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : Count();

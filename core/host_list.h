@@ -4,7 +4,7 @@
 #include <QAbstractListModel>
 #include <QByteArray>
 #include <QList>
-#include <QStringList>
+#include <QString>
 
 namespace zarvello {
 
@@ -36,8 +36,6 @@ public:
 
     // Every entry as the bytes of its line, in list order.
     const QList<QByteArray>& lines() const { return m_lines; }
-    // Every entry as text, in list order.
-    QStringList entries() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;

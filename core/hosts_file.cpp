@@ -2,7 +2,7 @@
 #include "hosts_file.h"
 #include "editor_state.h"
 
-#include <QFileInfo>
+#include <QFile>
 
 #include <cerrno>
 #include <climits>

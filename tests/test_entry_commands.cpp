@@ -1,5 +1,6 @@
 // AddEntry and EditEntry, talking to a scripted person.
 #include "editor_state.h"
+#include "host_list_entries.h"
 #include "file_bytes.h"
 #include "entry_commands.h"
 #include "hosts_file.h"
@@ -24,7 +25,7 @@ private slots:
         state.hostList().AddItem("127.0.0.1 zzz ##");
         QString input = "ads.example";
         AddEntry(state, dialogs, input);
-        QCOMPARE(state.hostList().entries(), (QStringList{"127.0.0.1 ads.example ##", "127.0.0.1 zzz ##"}));
+        QCOMPARE(entriesOf(state.hostList()), (QStringList{"127.0.0.1 ads.example ##", "127.0.0.1 zzz ##"}));
         QCOMPARE(input, QString());
         QVERIFY(dialogs.messages.isEmpty());
 
@@ -87,7 +88,7 @@ private slots:
         state.setAutosaveValue(true);
         QString input = "foo";
         AddEntry(state, dialogs, input);
-        QCOMPARE(state.hostList().entries(), QStringList{"127.0.0.1 foo ##"});
+        QCOMPARE(entriesOf(state.hostList()), QStringList{"127.0.0.1 foo ##"});
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages.at(0).title, QString("Ошибка"));
         QCOMPARE(dialogs.messages.at(0).prompt,
@@ -131,11 +132,11 @@ private slots:
         QCOMPARE(dialogs.questions.at(0).prompt, QString("Измените адресс"));
         QCOMPARE(dialogs.questions.at(0).title, QString("Редактирование записи"));
         QCOMPARE(dialogs.questions.at(0).defaultText, QString("A"));
-        QCOMPARE(state.hostList().entries(), (QStringList{"z", "b", "c"}));
+        QCOMPARE(entriesOf(state.hostList()), (QStringList{"z", "b", "c"}));
 
         dialogs.textAnswers.enqueue(QString());
         EditEntry(state, dialogs, 2);
-        QCOMPARE(state.hostList().entries(), (QStringList{"z", "b", ""}));
+        QCOMPARE(entriesOf(state.hostList()), (QStringList{"z", "b", ""}));
 
         // Editing never saves, even with autosave ticked.
         QVERIFY(!QFile::exists(m_dir.filePath("edited")));
@@ -157,7 +158,7 @@ private slots:
         EditEntry(state, dialogs, -1);
         EditEntry(state, dialogs, 1);
         QCOMPARE(dialogs.questions.size(), 1);
-        QCOMPARE(state.hostList().entries(), QStringList{odd});
+        QCOMPARE(entriesOf(state.hostList()), QStringList{odd});
     }
 };
 

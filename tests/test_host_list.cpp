@@ -1,5 +1,6 @@
 // The sorted host list and the editor state around it.
 #include "editor_state.h"
+#include "host_list_entries.h"
 #include "host_list.h"
 #include "line_codec.h"
 
@@ -17,14 +18,6 @@ QList<QByteArray> linesOf(const QStringList& texts)
     for (const QString& text : texts)
         lines << encodeLine(text);
     return lines;
-}
-
-QStringList entriesOf(const HostList& list)
-{
-    QStringList entries;
-    for (int i = 0; i < list.Count(); ++i)
-        entries << list.Item(i);
-    return entries;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Reading and writing hosts files, byte for byte, and every way a save or a load can fail.
 #include "editor_state.h"
+#include "host_list_entries.h"
 #include "file_bytes.h"
 #include "hosts_file.h"
 #include "line_codec.h"
@@ -19,11 +20,6 @@
 using namespace zarvello;
 
 namespace {
-
-QStringList entriesOf(const HostList& list)
-{
-    return list.entries();
-}
 
 QStringList filesIn(const QString& folder)
 {

