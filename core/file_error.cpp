@@ -1,7 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Russian wording of file failures, all in one place.
 #include "file_error.h"
-#include "host_list.h"
-#include "hosts_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -38,7 +37,6 @@ QString systemReason(int error)
     case ELOOP:
         return QStringLiteral("слишком много символических ссылок");
     case EBUSY:
-        return QStringLiteral("файл занят");
     case ETXTBSY:
         return QStringLiteral("файл занят");
     case EMFILE:
@@ -63,19 +61,28 @@ QString FileError::message() const
         return QStringLiteral("Файл «%1» не открыт: список вмещает не больше %2 записей, а с этим файлом их стало бы "
                               "больше. Из файла ничего не добавлено.")
             .arg(path)
-            .arg(HostList::MaxCount);
+            .arg(maxEntries);
     }
     if (reason == Reason::TooLarge) {
         return QStringLiteral("Файл «%1» не открыт: он больше %2 МиБ, это не похоже на файл hosts. "
                               "Из файла ничего не добавлено.")
             .arg(path)
-            .arg(MaxHostsFileSize >> 20);
+            .arg(maxMebibytes);
     }
-    const QString why = reason == Reason::NotRegularFile ? QStringLiteral("это не обычный файл") : systemReason(systemError);
+    QString why;
+    if (reason == Reason::NotRegularFile)
+        why = QStringLiteral("это не обычный файл");
+    else if (reason == Reason::ForeignLink)
+        why = QStringLiteral("путь идёт через символическую ссылку чужого пользователя в общей папке");
+    else
+        why = systemReason(systemError);
     if (operation == Operation::Read)
         return QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(path, why);
-    const QString outcome = fileUnchanged ? QStringLiteral("Файл остался прежним.")
-                                          : QStringLiteral("Файл мог остаться записанным не полностью.");
+    if (fileState == FileState::WrittenNotDurable)
+        return QStringLiteral("Файл «%1» записан, но система не подтвердила, что он сохранён на диске: %2.")
+            .arg(path, why);
+    const QString outcome = fileState == FileState::Unchanged ? QStringLiteral("Файл остался прежним.")
+                                                              : QStringLiteral("Файл мог остаться записанным не полностью.");
     return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3").arg(path, why, outcome);
 }
 

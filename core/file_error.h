@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What went wrong with a hosts file, kept as a value until it is shown to the person.
 #pragma once
 
@@ -8,13 +9,17 @@ namespace zarvello {
 struct FileError {
     enum class Operation { Read, Write };
     // Reasons of our own, beside the system's errno values.
-    enum class Reason { System, NotRegularFile, TooManyEntries, TooLarge };
+    enum class Reason { System, NotRegularFile, TooManyEntries, TooLarge, ForeignLink };
+    // For a failed write: what the file on disk holds now.
+    enum class FileState { Unchanged, MaybeIncomplete, WrittenNotDurable };
 
     QString path;
     Operation operation = Operation::Read;
     Reason reason = Reason::System;
     int systemError = 0; // errno, when reason is System
-    bool fileUnchanged = true; // for a failed write: the file on disk still holds what it held before
+    FileState fileState = FileState::Unchanged;
+    int maxEntries = 0;     // the list's room, for TooManyEntries
+    qint64 maxMebibytes = 0; // the size limit, for TooLarge
 
     // The one Russian sentence the person reads, naming the file, what failed and why.
     QString message() const;

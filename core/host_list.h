@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document: the hosts file's lines in sorted order, as a model a list view shows directly.
 #pragma once
 
@@ -19,10 +20,7 @@ public:
 
     using QAbstractListModel::QAbstractListModel;
 
-    // Ascending, ignoring letter case by Unicode case folding, the same on every machine.
-    static bool lessThan(const QString& a, const QString& b);
-
-    // Inserts the text after the entries equal to it. Returns false, changing nothing, when the
+    // Inserts the text after the entries equal to it, in the order of compareFolded(). Returns false, changing nothing, when the
     // list is full.
     bool AddItem(const QString& text);
     // Adds lines of a file exactly where one AddItem after another would put them, in one model

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UTF-8 with undecodable bytes carried through as U+DC80 + byte.
 #include "line_codec.h"
 
@@ -10,10 +11,9 @@ constexpr bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 // Length of the valid UTF-8 sequence that starts at p, or 0 when the lead byte at p starts none.
 // Overlong forms, surrogates and values past U+10FFFF are invalid, so every valid sequence
 // re-encodes to the very same bytes.
-int validSequenceLength(const unsigned char* p, const unsigned char* end)
+int validSequenceLength(const unsigned char* p, qsizetype left)
 {
     const unsigned char b = p[0];
-    const qsizetype left = end - p;
     if (b < 0x80)
         return 1;
     if (b >= 0xC2 && b <= 0xDF)
@@ -41,55 +41,64 @@ int validSequenceLength(const unsigned char* p, const unsigned char* end)
 
 } // namespace
 
-QString decodeLine(QByteArrayView bytes)
+int decodeSequence(QByteArrayView bytes, char32_t& cp)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* end = p + bytes.size();
+    const int length = bytes.isEmpty() ? 0 : validSequenceLength(p, bytes.size());
+    switch (length) {
+    case 1:
+        cp = p[0];
+        break;
+    case 2:
+        cp = (char32_t(p[0] & 0x1F) << 6) | char32_t(p[1] & 0x3F);
+        break;
+    case 3:
+        cp = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | char32_t(p[2] & 0x3F);
+        break;
+    case 4:
+        cp = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) | (char32_t(p[2] & 0x3F) << 6)
+            | char32_t(p[3] & 0x3F);
+        break;
+    }
+    return length;
+}
 
+QString decodeLine(QByteArrayView bytes)
+{
     // Most hosts files are plain ASCII; skip the decoder for them.
-    const auto* scan = p;
-    while (scan != end && *scan < 0x80)
-        ++scan;
-    if (scan == end)
+    qsizetype ascii = 0;
+    while (ascii < bytes.size() && static_cast<unsigned char>(bytes[ascii]) < 0x80)
+        ++ascii;
+    if (ascii == bytes.size())
         return QString::fromLatin1(bytes.data(), bytes.size());
 
     QString text(bytes.size(), Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(text.data());
-    char16_t* const begin = out;
-    while (p != end) {
-        const int length = validSequenceLength(p, end);
-        switch (length) {
-        case 0:
-            *out++ = char16_t(0xDC00 + *p);
-            p += 1;
-            break;
-        case 1:
-            *out++ = *p;
-            break;
-        case 2:
-            *out++ = char16_t(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
-            break;
-        case 3:
-            *out++ = char16_t(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
-            break;
-        case 4: {
-            const char32_t cp = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12)
-                | (char32_t(p[2] & 0x3F) << 6) | char32_t(p[3] & 0x3F);
+    char16_t* const begin = reinterpret_cast<char16_t*>(text.data());
+    char16_t* out = begin;
+    for (qsizetype at = 0; at < bytes.size();) {
+        char32_t cp = 0;
+        const int length = decodeSequence(bytes.sliced(at), cp);
+        if (length == 0) {
+            *out++ = char16_t(0xDC00 + static_cast<unsigned char>(bytes[at++]));
+            continue;
+        }
+        if (QChar::requiresSurrogates(cp)) {
             *out++ = QChar::highSurrogate(cp);
             *out++ = QChar::lowSurrogate(cp);
-            break;
+        } else {
+            *out++ = char16_t(cp);
         }
-        }
-        if (length > 0)
-            p += length;
+        at += length;
     }
     text.truncate(out - begin);
     return text;
 }
 
-char* encodeLine(QStringView text, char* out)
+QByteArray encodeLine(QStringView text)
 {
-    auto* o = reinterpret_cast<unsigned char*>(out);
+    // Three bytes at most per UTF-16 unit: a pair, two units, takes four.
+    QByteArray bytes(3 * text.size(), Qt::Uninitialized);
+    auto* o = reinterpret_cast<unsigned char*>(bytes.data());
     const char16_t* p = text.utf16();
     const char16_t* const end = p + text.size();
     while (p != end) {
@@ -106,7 +115,6 @@ char* encodeLine(QStringView text, char* out)
         } else if (QChar::isSurrogate(cp)) {
             cp = 0xFFFD;
         }
-        // Three bytes at most per UTF-16 unit: a pair, two units, takes four.
         if (cp < 0x800) {
             *o++ = (unsigned char)(0xC0 | (cp >> 6));
         } else if (cp < 0x10000) {
@@ -119,13 +127,7 @@ char* encodeLine(QStringView text, char* out)
         }
         *o++ = (unsigned char)(0x80 | (cp & 0x3F));
     }
-    return reinterpret_cast<char*>(o);
-}
-
-QByteArray encodeLine(QStringView text)
-{
-    QByteArray bytes(maxEncodedSize(text), Qt::Uninitialized);
-    bytes.truncate(encodeLine(text, bytes.data()) - bytes.data());
+    bytes.truncate(reinterpret_cast<char*>(o) - bytes.data());
     return bytes;
 }
 

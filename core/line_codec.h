@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion between a hosts file's bytes and the program's text, losing no byte.
 #pragma once
 
@@ -16,9 +17,9 @@ QString decodeLine(QByteArrayView bytes);
 // cannot be written in UTF-8 and becomes U+FFFD.
 QByteArray encodeLine(QStringView text);
 
-// The same, written at out, which must have room for maxEncodedSize(text); returns the end.
-char* encodeLine(QStringView text, char* out);
-constexpr qsizetype maxEncodedSize(QStringView text) { return 3 * text.size(); }
+// The valid UTF-8 sequence at the start of bytes: its length, with its code point in cp; 0 when
+// the first byte starts none (decodeLine escapes that byte).
+int decodeSequence(QByteArrayView bytes, char32_t& cp);
 
 // True for the code points decodeLine() uses to carry undecodable bytes.
 constexpr bool isEscapedByte(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }

@@ -1,0 +1,389 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The safe save over POSIX calls, so that every failure keeps its errno.
+#include "file_writer.h"
+#include "descriptor.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <climits>
+#include <deque>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <variant>
+
+namespace zarvello {
+
+namespace {
+
+using Op = FileError::Operation;
+using State = FileError::FileState;
+
+// How many links one path may pass through, as the kernel allows.
+constexpr int MaxLinks = 40;
+
+// The file a save writes, with nothing left to resolve: an open folder and a name in it.
+struct Location {
+    Descriptor folder;
+    QByteArray name;
+    bool exists = false;
+    struct stat info {};
+};
+
+// A failure before the location is known, or while writing: errno, or one of our reasons.
+struct Refusal {
+    int error = 0;
+    FileError::Reason reason = FileError::Reason::System;
+};
+
+int openFolder(int at, const char* name)
+{
+    return ::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// The kernel's protected-symlink rule: in a sticky folder that anyone may write, a link is
+// followed only by its owner or when it belongs to the folder's owner.
+bool mayFollow(int folder, const struct stat& link)
+{
+    struct stat info {};
+    if (::fstat(folder, &info) != 0)
+        return false;
+    const bool shared = (info.st_mode & S_ISVTX) && (info.st_mode & S_IWOTH);
+    return !shared || link.st_uid == ::geteuid() || link.st_uid == info.st_uid;
+}
+
+QByteArray readLink(int folder, const QByteArray& name)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlinkat(folder, name.constData(), target.data(), size_t(target.size()));
+    return length > 0 && length < target.size() ? target.left(length) : QByteArray();
+}
+
+void pushFront(std::deque<QByteArray>& pending, const QByteArray& path)
+{
+    const QList<QByteArray> parts = path.split('/');
+    pending.insert(pending.begin(), parts.cbegin(), parts.cend());
+}
+
+std::variant<Location, Refusal> locate(const QByteArray& path)
+{
+    std::deque<QByteArray> pending;
+    pushFront(pending, path);
+    Descriptor folder(openFolder(AT_FDCWD, path.startsWith('/') ? "/" : "."));
+    int links = 0;
+    while (folder.valid()) {
+        const QByteArray part = pending.front();
+        pending.pop_front();
+        const bool last = pending.empty();
+        if (part.isEmpty() || part == "." || part == "..") {
+            if (last)
+                return Refusal{EISDIR};
+            if (part == "..")
+                folder = Descriptor(openFolder(folder.get(), ".."));
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(folder.get(), part.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT && last)
+                return Location{std::move(folder), part};
+            return Refusal{errno};
+        }
+        if (S_ISLNK(info.st_mode)) {
+            if (++links > MaxLinks)
+                return Refusal{ELOOP};
+            if (!mayFollow(folder.get(), info))
+                return Refusal{EACCES, FileError::Reason::ForeignLink};
+            const QByteArray target = readLink(folder.get(), part);
+            if (target.isEmpty())
+                return Refusal{ENOENT};
+            pushFront(pending, target);
+            if (target.startsWith('/'))
+                folder = Descriptor(openFolder(AT_FDCWD, "/"));
+            continue;
+        }
+        if (last)
+            return Location{std::move(folder), part, true, info};
+        if (!S_ISDIR(info.st_mode))
+            return Refusal{ENOTDIR};
+        // O_NOFOLLOW: a folder swapped for a link since fstatat fails here instead of leading away.
+        folder = Descriptor(openFolder(folder.get(), part.constData()));
+    }
+    return Refusal{errno};
+}
+
+int writeAllAt(int fd, const QByteArray& bytes, off_t offset)
+{
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::pwrite(fd, p, size_t(std::min<qsizetype>(left, 1 << 30)), offset);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        p += written;
+        left -= written;
+        offset += written;
+    }
+    return 0;
+}
+
+// Some file systems (and /proc, /sys) cannot sync; that is no reason to call a save failed.
+int syncFile(int fd)
+{
+    if (::fsync(fd) == 0 || errno == EINVAL || errno == EROFS)
+        return 0;
+    return errno;
+}
+
+int readAll(int fd, QByteArray& bytes, qsizetype size)
+{
+    bytes.resize(size);
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, bytes.data() + done, size_t(size - done), done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got < 0 ? errno : EIO; // the file shrank under us
+        done += got;
+    }
+    return 0;
+}
+
+// Rewrites the file itself, for the cases a rename cannot serve. The space is reserved before a
+// byte changes, nothing is cut before the new bytes are synced, and a failed write puts the old
+// bytes back.
+Refusal rewriteInPlace(const Location& at, const QByteArray& bytes, State& state)
+{
+    Descriptor file(::openat(at.folder.get(), at.name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!file.valid())
+        return {errno};
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0)
+        return {errno};
+    if (!S_ISREG(info.st_mode))
+        return {0, FileError::Reason::NotRegularFile};
+    QByteArray old;
+    if (const int error = readAll(file.get(), old, qsizetype(info.st_size)))
+        return {error};
+    if (bytes.size() > old.size() && ::fallocate(file.get(), FALLOC_FL_KEEP_SIZE, 0, bytes.size()) != 0
+        && errno != EOPNOTSUPP)
+        return {errno};
+
+    if (int error = writeAllAt(file.get(), bytes, 0)) {
+        const bool restored = writeAllAt(file.get(), old, 0) == 0 && ::ftruncate(file.get(), old.size()) == 0
+            && syncFile(file.get()) == 0;
+        state = restored ? State::Unchanged : State::MaybeIncomplete;
+        return {error};
+    }
+    int error = syncFile(file.get());
+    if (::ftruncate(file.get(), bytes.size()) != 0) {
+        state = State::MaybeIncomplete;
+        return {errno};
+    }
+    if (error == 0)
+        error = syncFile(file.get());
+    if (error == 0)
+        error = file.close();
+    if (error != 0)
+        state = State::WrittenNotDurable;
+    return {error};
+}
+
+// A temporary file in the target's folder. Anonymous where the file system allows, so that a
+// crash leaves nothing behind; it gets a name only right before the rename.
+struct Temporary {
+    Descriptor file;
+    bool anonymous = false;
+    QByteArray name; // once it has one
+};
+
+QByteArray temporaryName()
+{
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    unsigned char random[8] = {};
+    if (::getrandom(random, sizeof random, 0) != sizeof random)
+        return {};
+    QByteArray name(".zarvello-");
+    for (const unsigned char r : random)
+        name += alphabet[r % (sizeof alphabet - 1)];
+    return name;
+}
+
+int createNamed(int folder, mode_t mode, Temporary& temporary)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary.name = temporaryName();
+        if (temporary.name.isEmpty())
+            return errno;
+        temporary.file = Descriptor(::openat(folder, temporary.name.constData(),
+                                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (temporary.file.valid() || errno != EEXIST)
+            break;
+    }
+    if (temporary.file.valid())
+        return 0;
+    temporary.name.clear();
+    return errno;
+}
+
+int createTemporary(int folder, mode_t mode, Temporary& temporary)
+{
+    // Naming an anonymous file goes through /proc, which a chroot may lack.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+        temporary.file = Descriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+        if (temporary.file.valid()) {
+            temporary.anonymous = true;
+            return 0;
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return errno;
+    }
+    return createNamed(folder, mode, temporary);
+}
+
+int nameAnonymous(int folder, Temporary& temporary)
+{
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(temporary.file.get());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary.name = temporaryName();
+        if (::linkat(AT_FDCWD, self.constData(), folder, temporary.name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        if (errno != EEXIST)
+            break;
+    }
+    temporary.name.clear();
+    return errno;
+}
+
+QList<QByteArray> attributeNames(int fd)
+{
+    const ssize_t size = ::flistxattr(fd, nullptr, 0);
+    if (size <= 0)
+        return {};
+    QByteArray names(size, Qt::Uninitialized);
+    const ssize_t got = ::flistxattr(fd, names.data(), size_t(size));
+    if (got <= 0)
+        return {};
+    names.truncate(got - 1);
+    return names.split('\0');
+}
+
+// Gives the replacement everything of the old file's that a rename would otherwise lose: owner
+// and group, extended attributes (ACLs and security labels are among them) and the mode. False
+// when any of it cannot be given.
+bool keepsEverything(const Location& at, int replacement)
+{
+    Descriptor old(::openat(at.folder.get(), at.name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!old.valid())
+        return false;
+    if (::fchown(replacement, at.info.st_uid, at.info.st_gid) != 0)
+        return false;
+    const QList<QByteArray> kept = attributeNames(old.get());
+    for (const QByteArray& name : kept) {
+        const ssize_t size = ::fgetxattr(old.get(), name.constData(), nullptr, 0);
+        QByteArray value(std::max<ssize_t>(size, 0), Qt::Uninitialized);
+        if (size < 0 || ::fgetxattr(old.get(), name.constData(), value.data(), size_t(size)) != size
+            || ::fsetxattr(replacement, name.constData(), value.constData(), size_t(size), 0) != 0)
+            return false;
+    }
+    // What the new file got from its folder (a default ACL) and the old one did not have.
+    for (const QByteArray& name : attributeNames(replacement)) {
+        if (!kept.contains(name) && ::fremovexattr(replacement, name.constData()) != 0)
+            return false;
+    }
+    // Last: a change of owner clears set-user-ID bits, and an ACL sets the group bits.
+    return ::fchmod(replacement, at.info.st_mode & 07777) == 0;
+}
+
+// Some reasons a replacement cannot be made are in the nature of the place, and the file itself
+// can still be rewritten; any other failure is reported.
+bool onlyInPlace(int error, const Location& at)
+{
+    return at.exists && (error == EACCES || error == EPERM);
+}
+
+Refusal replace(Location& at, const QByteArray& bytes, State& state)
+{
+    Temporary temporary;
+    // An existing file's content stays private to the owner until the file has the old mode.
+    if (const int error = createTemporary(at.folder.get(), at.exists ? 0600 : 0666, temporary))
+        return onlyInPlace(error, at) ? rewriteInPlace(at, bytes, state) : Refusal{error};
+    const auto discard = [&](int error) {
+        if (!temporary.name.isEmpty())
+            ::unlinkat(at.folder.get(), temporary.name.constData(), 0);
+        return Refusal{error};
+    };
+    // Another name of the file would keep the old content; a rename could not keep the rest.
+    if (at.exists && (at.info.st_nlink > 1 || !keepsEverything(at, temporary.file.get()))) {
+        discard(0);
+        return rewriteInPlace(at, bytes, state);
+    }
+    if (const int error = writeAllAt(temporary.file.get(), bytes, 0))
+        return discard(error);
+    if (const int error = syncFile(temporary.file.get()))
+        return discard(error);
+    if (temporary.anonymous) {
+        if (const int error = nameAnonymous(at.folder.get(), temporary))
+            return discard(error);
+    }
+    if (const int error = temporary.file.close())
+        return discard(error);
+    if (::renameat(at.folder.get(), temporary.name.constData(), at.folder.get(), at.name.constData()) != 0) {
+        const int error = errno;
+        discard(error);
+        // A bind-mounted file (as /etc/hosts in a container) cannot be replaced, only rewritten.
+        if (at.exists && (error == EBUSY || error == EXDEV))
+            return rewriteInPlace(at, bytes, state);
+        return {error};
+    }
+    // The rename is durable only once the folder is synced; a folder this user cannot open for
+    // reading cannot be synced by them at all.
+    Descriptor folder(::openat(at.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) {
+        if (const int error = syncFile(folder.get())) {
+            state = State::WrittenNotDurable;
+            return {error};
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<FileError> writeFileSafely(const QString& path, const QByteArray& bytes)
+{
+    FileError failure{path, Op::Write};
+    const auto fail = [&](const Refusal& refusal) -> std::optional<FileError> {
+        failure.reason = refusal.reason;
+        failure.systemError = refusal.error;
+        return failure;
+    };
+    if (path.isEmpty())
+        return fail({ENOENT});
+    if (bytes.size() > MaxHostsFileSize)
+        return fail({EFBIG});
+    auto located = locate(QFile::encodeName(path));
+    if (const Refusal* refusal = std::get_if<Refusal>(&located))
+        return fail(*refusal);
+    Location& at = std::get<Location>(located);
+    if (at.exists && S_ISDIR(at.info.st_mode))
+        return fail({EISDIR});
+    if (at.exists && !S_ISREG(at.info.st_mode))
+        return fail({0, FileError::Reason::NotRegularFile});
+    // Renaming over a file needs only the folder's permission; a file the person may not write
+    // stays theirs to protect, as writing it in place would respect.
+    if (at.exists && ::faccessat(at.folder.get(), at.name.constData(), W_OK, AT_EACCESS) != 0)
+        return fail({errno});
+    const Refusal refusal = replace(at, bytes, failure.fileState);
+    if (refusal.error == 0 && refusal.reason == FileError::Reason::System)
+        return std::nullopt;
+    return fail(refusal);
+}
+
+} // namespace zarvello

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Replacing a file's content so that no failure, crash or planted link costs the old file.
+#pragma once
+
+#include "file_error.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace zarvello {
+
+// The largest file read or written: nothing larger is a list of hosts, and one long line of such
+// a file would hold all of it in memory.
+constexpr qint64 MaxHostsFileSize = qint64(128) << 20;
+
+// Makes bytes the whole content of the file at path (created if missing, in an existing folder).
+// More than MaxHostsFileSize bytes are refused (EFBIG).
+//
+// The path is resolved one folder at a time from open descriptors, so no component can be swapped
+// under the save; a symbolic link is followed only where the kernel's rule for shared folders
+// would let this user follow it (not a link of another user in a sticky, world-writable folder
+// that is not theirs either), whatever that rule's setting on this machine. A link stays a link.
+//
+// The new content goes to an anonymous temporary file in the target's folder (a named one where
+// the file system has no anonymous files), is synced, and renamed over the target, which keeps
+// its owner, group, mode, ACLs and extended attributes. Where a rename cannot keep all of that
+// (another owner, a hard link, an attribute that cannot be set) or cannot replace the target (a
+// bind-mounted file, a folder that refuses new files while the file itself is writable), the file
+// is rewritten in place: space reserved first, no truncation before the new bytes are on disk,
+// and the old bytes put back if writing fails.
+std::optional<FileError> writeFileSafely(const QString& path, const QByteArray& bytes);
+
+} // namespace zarvello
