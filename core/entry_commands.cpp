@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AddEntry and EditEntry, step by step.
 #include "entry_commands.h"
 #include "dialogs.h"
@@ -6,26 +7,34 @@
 
 namespace zarvello {
 
-void AddEntry(EditorState& state, Dialogs& dialogs, QString& input)
+QString oneLine(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    return text;
+}
+
+bool AddEntry(EditorState& state, Dialogs& dialogs, const QString& input)
 {
     HostList& list = state.hostList();
     if (!input.isEmpty()) {
-        if (!list.AddItem(blockingPrefix + input + entryTag)) {
+        if (!list.AddItem(blockingPrefix + oneLine(input) + entryTag)) {
             dialogs.showMessage(QStringLiteral("Список полон: в нём уже %1 записей, больше добавить нельзя. "
                                                "Запись «%2» не добавлена.")
                                     .arg(HostList::MaxCount)
                                     .arg(input),
                                 errorTitle);
-            return;
+            return false;
         }
     } else {
         dialogs.showMessage(QStringLiteral("Введите хоть что-нибудь"), QStringLiteral("Не майтесь дурью"));
     }
-    input.clear();
     if (state.autosaveValue()) {
         if (const auto error = SaveHostsFile(state))
             showFailure(dialogs, *error);
     }
+    return true;
 }
 
 void EditEntry(EditorState& state, Dialogs& dialogs, int position)

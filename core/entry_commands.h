@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two commands that change entries: adding a blocking entry and retyping an entry.
 #pragma once
 
@@ -11,10 +12,14 @@ class EditorState;
 inline const QString blockingPrefix = QStringLiteral("127.0.0.1 ");
 inline const QString entryTag = QStringLiteral(" ##");
 
-// AddEntry: turns the typed name in input into a blocking entry, clears input and, when autosave
-// is ticked, saves. An empty input is refused with a message; so is an addition to a full list,
-// which keeps the typed name in input.
-void AddEntry(EditorState& state, Dialogs& dialogs, QString& input);
+// Text the person typed or pasted, made one line: each CR LF, CR or LF becomes one space. A line
+// break inside an entry would be a hidden line of its own to the resolver.
+QString oneLine(QString text);
+
+// AddEntry: turns the typed name into a blocking entry and, when autosave is ticked, saves.
+// An empty input is refused with a message; so is an addition to a full list. Returns whether the
+// input field is to be cleared: not when the name could not be added.
+bool AddEntry(EditorState& state, Dialogs& dialogs, const QString& input);
 
 // EditEntry: asks for a new text for the entry at position and puts it in place. A cancelled
 // prompt or no entry at position changes nothing.

@@ -24,16 +24,16 @@ private slots:
         ScriptedDialogs dialogs;
         state.hostList().AddItem("127.0.0.1 zzz ##");
         QString input = "ads.example";
-        AddEntry(state, dialogs, input);
+        input = AddEntry(state, dialogs, input) ? QString() : input;
         QCOMPARE(entriesOf(state.hostList()), (QStringList{"127.0.0.1 ads.example ##", "127.0.0.1 zzz ##"}));
         QCOMPARE(input, QString());
         QVERIFY(dialogs.messages.isEmpty());
 
         input = " ";
-        AddEntry(state, dialogs, input);
+        input = AddEntry(state, dialogs, input) ? QString() : input;
         QCOMPARE(state.hostList().Item(0), QString("127.0.0.1   ##"));
         input = "ads.example";
-        AddEntry(state, dialogs, input);
+        input = AddEntry(state, dialogs, input) ? QString() : input;
         QCOMPARE(state.hostList().Count(), 4);
         QCOMPARE(state.hostList().Item(1), state.hostList().Item(2));
         QVERIFY(dialogs.messages.isEmpty());
@@ -44,7 +44,7 @@ private slots:
         EditorState state;
         ScriptedDialogs dialogs;
         QString input;
-        AddEntry(state, dialogs, input);
+        input = AddEntry(state, dialogs, input) ? QString() : input;
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages.at(0).prompt, QString("Введите хоть что-нибудь"));
         QCOMPARE(dialogs.messages.at(0).title, QString("Не майтесь дурью"));
@@ -61,12 +61,12 @@ private slots:
         state.hostList().AddItem("# comment");
 
         QString input = "foo";
-        AddEntry(state, dialogs, input);
+        input = AddEntry(state, dialogs, input) ? QString() : input;
         QVERIFY(!QFile::exists(file));
 
         state.setAutosaveValue(true);
         input = "bar";
-        AddEntry(state, dialogs, input);
+        input = AddEntry(state, dialogs, input) ? QString() : input;
         QCOMPARE(readBytes(file), QByteArray("# comment\r\n127.0.0.1 bar ##\r\n127.0.0.1 foo ##\r\n"));
 
         // Even a refused empty input saves, after the message has been closed.
@@ -74,7 +74,7 @@ private slots:
         bool savedBeforeMessageClosed = true;
         dialogs.whileMessageShown = [&] { savedBeforeMessageClosed = QFile::exists(file); };
         input.clear();
-        AddEntry(state, dialogs, input);
+        input = AddEntry(state, dialogs, input) ? QString() : input;
         QVERIFY(!savedBeforeMessageClosed);
         QCOMPARE(readBytes(file), QByteArray("# comment\r\n127.0.0.1 bar ##\r\n127.0.0.1 foo ##\r\n"));
     }
@@ -87,7 +87,7 @@ private slots:
         state.setCurrentPath(file);
         state.setAutosaveValue(true);
         QString input = "foo";
-        AddEntry(state, dialogs, input);
+        input = AddEntry(state, dialogs, input) ? QString() : input;
         QCOMPARE(entriesOf(state.hostList()), QStringList{"127.0.0.1 foo ##"});
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(dialogs.messages.at(0).title, QString("Ошибка"));
@@ -108,7 +108,7 @@ private slots:
         state.setAutosaveValue(true);
 
         QString input = "one.more";
-        AddEntry(state, dialogs, input);
+        input = AddEntry(state, dialogs, input) ? QString() : input;
         QCOMPARE(input, QString("one.more"));
         QCOMPARE(state.hostList().Count(), HostList::MaxCount);
         QCOMPARE(dialogs.messages.size(), 1);

@@ -2,6 +2,7 @@
 #include "main_window.h"
 #include "entry_commands.h"
 #include "host_list_view.h"
+#include "one_line_validator.h"
 
 #include <QCheckBox>
 #include <QIcon>
@@ -84,6 +85,7 @@ void MainWindow::buildControls()
     Text1->setObjectName("Text1");
     Text1->setGeometry(fromTwips(0, 4440, 6255, 285));
     Text1->setAccessibleName(QStringLiteral("Имя хоста для блокировки"));
+    Text1->setValidator(new OneLineValidator(Text1));
 
     Command1 = new QPushButton(QStringLiteral("Добавить"), client);
     Command1->setObjectName("Command1");
@@ -93,9 +95,7 @@ void MainWindow::buildControls()
     Check1->setObjectName("Check1");
     Check1->setGeometry(fromTwips(120, 4800, 2055, 255));
 
-    setTabOrder(List1, Text1);
-    setTabOrder(Text1, Command1);
-    setTabOrder(Command1, Check1);
+    // Created in tab order, so the focus chain needs no setTabOrder.
     List1->setFocus();
 }
 
@@ -128,10 +128,8 @@ void MainWindow::bindToState()
 
 void MainWindow::addEntry()
 {
-    QString input = Text1->text();
-    AddEntry(m_state, m_dialogs, input);
-    if (input != Text1->text())
-        Text1->setText(input);
+    if (AddEntry(m_state, m_dialogs, Text1->text()))
+        Text1->clear();
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Qt's modal dialogs behind the dialogs seam.
 #include "qt_dialogs.h"
+#include "one_line_validator.h"
 
 #include <QFileDialog>
 #include <QInputDialog>
@@ -72,9 +74,14 @@ std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& 
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);
+    if (auto* field = dialog.findChild<QLineEdit*>()) {
+        auto* validator = new OneLineValidator(field);
+        validator->expect(defaultText);
+        field->setValidator(validator);
+    }
     dialog.setTextValue(defaultText);
-    // The one-line field may not hold every character of an entry (a line feed, say); text
-    // accepted as it was shown is the entry as it was.
+    // The field holds at most maxLength() characters and cuts a longer entry; text accepted as
+    // it was shown is the entry as it was.
     const QString shown = dialog.textValue();
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
