@@ -310,6 +310,9 @@ bool onlyInPlace(int error, const Location& at)
 
 Refusal replace(Location& at, const QByteArray& bytes, State& state)
 {
+    // Another name of the file would keep the old content.
+    if (at.exists && at.info.st_nlink > 1)
+        return rewriteInPlace(at, bytes, state);
     Temporary temporary;
     // An existing file's content stays private to the owner until the file has the old mode.
     if (const int error = createTemporary(at.folder.get(), at.exists ? 0600 : 0666, temporary))
@@ -319,8 +322,7 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
             ::unlinkat(at.folder.get(), temporary.name.constData(), 0);
         return Refusal{error};
     };
-    // Another name of the file would keep the old content; a rename could not keep the rest.
-    if (at.exists && (at.info.st_nlink > 1 || !keepsEverything(at, temporary.file.get()))) {
+    if (at.exists && !keepsEverything(at, temporary.file.get())) {
         discard(0);
         return rewriteInPlace(at, bytes, state);
     }

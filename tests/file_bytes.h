@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files as bytes, for tests that expect exact contents.
 #pragma once
 
@@ -10,7 +11,7 @@ namespace zarvello {
 inline QByteArray readBytes(const QString& path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return !path.isEmpty() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 inline void writeBytes(const QString& path, const QByteArray& bytes)
