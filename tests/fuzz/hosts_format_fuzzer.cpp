@@ -1,6 +1,10 @@
-// Any bytes as a hosts file: they load without a crash, save as their canonical form (every
-// line with CR LF, in sorted order), and what was saved loads back to the same entries.
-#include "host_list.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Any bytes as a hosts file: they load without a crash, also into a list that holds entries
+// already; with a typed entry added they save for real as their canonical form (every line with
+// CR LF, in sorted order); and what was saved loads back to the same entries.
+#include "dialogs.h"
+#include "editor_state.h"
+#include "entry_commands.h"
 #include "hosts_file.h"
 #include "line_codec.h"
 
@@ -9,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -49,6 +54,26 @@ QList<QByteArray> referenceLines(QByteArrayView bytes)
     return lines;
 }
 
+// Answers no question: the fuzzer only types.
+class Silent : public Dialogs {
+public:
+    void showMessage(const QString&, const QString&) override {}
+    std::optional<QString> askText(const QString&, const QString&, const QString&) override { return {}; }
+    std::optional<QString> chooseOpenPath(const FileDialogSettings&) override { return {}; }
+    std::optional<QString> chooseSavePath(const FileDialogSettings&) override { return {}; }
+};
+
+// A folder on a memory file system, so that a real save per input costs no disk.
+QString scratchFile()
+{
+    static const QString path = [] {
+        char folder[] = "/dev/shm/zarvello-fuzz-XXXXXX";
+        check(::mkdtemp(folder) != nullptr, "mkdtemp");
+        return QString::fromLatin1(folder) + "/hosts";
+    }();
+    return path;
+}
+
 QList<QByteArray> linesLoadedFrom(QByteArrayView bytes, qsizetype pieceSize)
 {
     QList<QByteArray> lines;
@@ -82,22 +107,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ReadResult read = readHostsFile(QStringLiteral("/proc/self/fd/%1").arg(file), HostList::MaxCount);
     check(!read.error && read.lines == lines, "reading the file");
 
-    // Saved: the lines in the order the case-insensitive comparison gives, each with CR LF.
-    HostList list;
-    check(list.addLines(lines), "adding the lines");
+    // Loaded in two parts, as a second Open merges into the list, and a typed name added: the
+    // order one AddItem after another gives, the name on one line whatever it holds.
+    EditorState state;
+    HostList& list = state.hostList();
+    const qsizetype half = lines.size() / 2;
+    check(list.addLines(lines.first(half)) && list.addLines(lines.sliced(half)), "adding the lines");
+    const QString typed = decodeLine(bytes.first(std::min<qsizetype>(bytes.size(), 64)));
+    Silent dialogs;
+    check(AddEntry(state, dialogs, typed) || list.Count() == HostList::MaxCount, "adding the typed name");
     QList<QByteArray> sorted = reference;
+    if (!typed.isEmpty() && reference.size() < HostList::MaxCount)
+        sorted << encodeLine(blockingPrefix + oneLine(typed) + entryTag);
     std::stable_sort(sorted.begin(), sorted.end(), [](const QByteArray& a, const QByteArray& b) {
         return QString::compare(decodeLine(a), decodeLine(b), Qt::CaseInsensitive) < 0;
     });
+
+    // Saved for real: the lines in that order, each with CR LF; loaded back, the same entries.
+    state.setCurrentPath(scratchFile());
+    check(!SaveHostsFile(state), "saving");
     QByteArray canonical;
     for (const QByteArray& line : sorted)
         canonical += line + "\r\n";
-    const QByteArray saved = joinLines(list.lines());
-    check(saved == canonical, "saved bytes are not the canonical form");
-
-    // What was saved loads back to the same entries.
-    HostList again;
-    check(again.addLines(linesLoadedFrom(saved, 4096)), "adding the saved lines");
-    check(again.lines() == list.lines(), "load(save(load(x))) differs from load(x)");
+    const ReadResult saved = readHostsFile(state.currentPath(), HostList::MaxCount);
+    check(joinLines(saved.lines) == canonical, "saved bytes are not the canonical form");
+    check(saved.lines == list.lines(), "load(save(load(x))) differs from load(x)");
     return 0;
 }
