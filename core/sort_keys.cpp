@@ -19,18 +19,21 @@ public:
     explicit FoldedUnits(QByteArrayView line)
         : m_line(line)
     {
+        unsigned char high = 0;
+        for (const char c : line)
+            high |= static_cast<unsigned char>(c);
+        m_asciiLine = high < 0x80;
     }
 
     // The unit at depth, or -1 past the end. Cheapest when depth never decreases.
     int at(std::uint32_t depth)
     {
+        if (m_asciiLine) // an ASCII line is its own key, read in lower case
+            return depth < m_line.size() ? lower(m_line[depth]) : -1;
         if (depth + 1 == m_read)
             return m_unit;
-        if (depth < m_read) {
-            if (m_ascii) // an ASCII line is its own key, read in lower case
-                return depth < m_line.size() ? lower(m_line[depth]) : -1;
+        if (depth < m_read)
             *this = FoldedUnits(m_line);
-        }
         while (m_read <= depth && m_unit >= 0) {
             m_unit = next();
             ++m_read;
@@ -38,13 +41,60 @@ public:
         return m_read > depth ? m_unit : -1;
     }
 
-private:
+    // Whether the cursor, having read its unit at some depth, stands where a new UTF-8 sequence
+    // starts: from there, equal bytes (ASCII letters in either case) mean equal units.
+    bool atBoundary() const { return m_asciiLine || (m_pendingLow == 0 && m_unit >= 0); }
+    // The bytes after the unit at depth, once that unit has been read.
+    QByteArrayView restAfter(std::uint32_t depth) const
+    {
+        return m_asciiLine ? m_line.sliced(std::min<qsizetype>(depth + 1, m_line.size())) : m_line.sliced(m_offset);
+    }
+
     static int lower(char c)
     {
         const auto byte = static_cast<unsigned char>(c);
         return byte >= 'A' && byte <= 'Z' ? byte + 0x20 : byte;
     }
 
+    struct Passed {
+        qsizetype bytes;
+        std::uint32_t units;
+        int lastUnit;
+    };
+    // Reads the units of at most `bytes` bytes after depth, whole sequences only.
+    Passed readOver(std::uint32_t depth, qsizetype bytes)
+    {
+        if (m_asciiLine)
+            return {bytes, std::uint32_t(bytes), lower(m_line[depth + bytes])};
+        const qsizetype start = m_offset;
+        const std::uint32_t read = m_read;
+        while (m_offset < start + bytes) {
+            const FoldedUnits before = *this;
+            m_unit = next();
+            ++m_read;
+            if (m_pendingLow) {
+                m_unit = next();
+                ++m_read;
+            }
+            if (m_offset > start + bytes) {
+                *this = before;
+                break;
+            }
+        }
+        return {m_offset - start, m_read - read, m_unit};
+    }
+
+    // Moves past bytes that are the same as those another cursor has passed.
+    void follow(const Passed& passed)
+    {
+        if (m_asciiLine)
+            return;
+        m_offset += passed.bytes;
+        m_read += passed.units;
+        m_unit = passed.lastUnit;
+    }
+
+private:
     int next()
     {
         if (m_pendingLow)
@@ -56,7 +106,10 @@ private:
             ++m_offset;
             return lower(char(byte));
         }
-        m_ascii = false;
+        if (byte < 0xC2 || byte > 0xF4) { // starts no UTF-8 sequence
+            ++m_offset;
+            return 0xDC00 + byte;
+        }
         char32_t cp = 0;
         const int length = decodeSequence(m_line.sliced(m_offset), cp);
         m_offset += std::max(length, 1);
@@ -75,7 +128,7 @@ private:
     std::uint32_t m_read = 0; // units read so far
     int m_unit = 0;           // the last of them
     char16_t m_pendingLow = 0;
-    bool m_ascii = true; // no byte above 0x7F read yet: units and bytes coincide
+    bool m_asciiLine = false; // units and bytes coincide: no cursor needed
 };
 
 struct Keyed {
@@ -93,6 +146,30 @@ int compareFrom(FoldedUnits a, FoldedUnits b, std::uint32_t depth)
         if (x < 0)
             return 0;
     }
+}
+
+// Lines that go on with the same bytes, ASCII letters in either case, go on with the same units. When a whole group agrees at
+// a depth, the units its lines share byte for byte are passed in one sweep rather than one
+// partition each: identical long lines would otherwise cost a partition per character.
+std::uint32_t skipSharedBytes(Keyed* first, Keyed* last, std::uint32_t depth)
+{
+    FoldedUnits& lead = first->units;
+    const QByteArrayView leadRest = lead.restAfter(depth);
+    qsizetype shared = leadRest.size();
+    for (Keyed* item = first; item != last && shared > 0; ++item) {
+        if (!item->units.atBoundary())
+            return 0;
+        const QByteArrayView rest = item->units.restAfter(depth);
+        const auto end = leadRest.begin() + std::min(shared, rest.size());
+        const auto same = [](char a, char b) { return FoldedUnits::lower(a) == FoldedUnits::lower(b); };
+        shared = std::mismatch(leadRest.begin(), end, rest.begin(), same).first - leadRest.begin();
+    }
+    if (shared == 0)
+        return 0;
+    const FoldedUnits::Passed passed = lead.readOver(depth, shared);
+    for (Keyed* item = first + 1; item != last; ++item)
+        item->units.follow(passed);
+    return passed.units;
 }
 
 void radixSort(Keyed* first, Keyed* last, std::uint32_t depth)
@@ -126,6 +203,8 @@ void radixSort(Keyed* first, Keyed* last, std::uint32_t depth)
             std::sort(less, greater, [](const Keyed& x, const Keyed& y) { return x.position < y.position; });
             return;
         }
+        if (less == first && greater == last)
+            depth += skipSharedBytes(first, last, depth);
         first = less;
         last = greater;
         ++depth;
