@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor state and StartUp.
 #include "editor_state.h"
 

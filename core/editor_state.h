@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the commands share: the host list, the current path and the enable flags.
 #pragma once
 
@@ -7,6 +8,8 @@
 #include <QString>
 
 namespace zarvello {
+
+class PrivilegedWriter;
 
 class EditorState : public QObject {
     Q_OBJECT
@@ -28,6 +31,10 @@ public:
     bool autosaveValue() const { return m_autosaveValue; }
     void setAutosaveValue(bool ticked);
 
+    // Where a save the system refuses for lack of permission is tried again; none by default.
+    PrivilegedWriter* privilegedWriter() const { return m_privilegedWriter; }
+    void setPrivilegedWriter(PrivilegedWriter* writer) { m_privilegedWriter = writer; }
+
     // Runs once as the window loads: nothing can be saved until a file has been chosen.
     void StartUp();
 
@@ -40,7 +47,8 @@ signals:
 private:
     HostList m_hostList;
     QString m_currentPath;
-    bool m_saveEnabled = true;
+    PrivilegedWriter* m_privilegedWriter = nullptr;
+    bool m_saveEnabled = false;
     bool m_autosaveEnabled = false;
     bool m_autosaveValue = false;
 };

@@ -46,6 +46,8 @@ QString systemReason(int error)
         return QStringLiteral("устройство или адрес недоступны");
     case EFBIG:
         return QStringLiteral("файл слишком велик");
+    case EINVAL:
+        return QStringLiteral("недопустимый запрос");
     case ENOMEM:
         return QStringLiteral("не хватает памяти");
     default:
@@ -83,7 +85,8 @@ QString FileError::message() const
             .arg(path, why);
     const QString outcome = fileState == FileState::Unchanged ? QStringLiteral("Файл остался прежним.")
                                                               : QStringLiteral("Файл мог остаться записанным не полностью.");
-    return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3").arg(path, why, outcome);
+    const QString rights = adminRefused ? QStringLiteral(" Права администратора не получены.") : QString();
+    return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3%4").arg(path, why, outcome, rights);
 }
 
 } // namespace zarvello

@@ -20,6 +20,7 @@ struct FileError {
     FileState fileState = FileState::Unchanged;
     int maxEntries = 0;     // the list's room, for TooManyEntries
     qint64 maxMebibytes = 0; // the size limit, for TooLarge
+    bool adminRefused = false; // a save refused for lack of permission, and administrator rights not given
 
     // The one Russian sentence the person reads, naming the file, what failed and why.
     QString message() const;

@@ -4,11 +4,13 @@
 #include "descriptor.h"
 #include "editor_state.h"
 #include "file_writer.h"
+#include "privileged_writer.h"
 
 #include <QFile>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace zarvello {
@@ -163,7 +165,19 @@ std::optional<FileError> LoadHostsFile(HostList& list, const QString& path)
 
 std::optional<FileError> SaveHostsFile(const EditorState& state)
 {
-    return writeFileSafely(state.currentPath(), joinLines(state.hostList().lines()));
+    const QByteArray bytes = joinLines(state.hostList().lines());
+    std::optional<FileError> error = writeFileSafely(state.currentPath(), bytes);
+    // Only a plain refusal is asked of the administrator: never a save through another user's
+    // link, never one that already changed the file, and root has nobody to ask.
+    const bool refused = error && error->reason == FileError::Reason::System
+        && (error->systemError == EACCES || error->systemError == EPERM) && error->fileState == FileError::FileState::Unchanged;
+    if (refused && state.privilegedWriter() && ::geteuid() != 0) {
+        PrivilegedWriter::Result privileged = state.privilegedWriter()->write(state.currentPath(), bytes);
+        if (privileged.rightsGiven)
+            return privileged.error;
+        error->adminRefused = true;
+    }
+    return error;
 }
 
 } // namespace zarvello
