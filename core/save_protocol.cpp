@@ -88,16 +88,14 @@ bool decodeAnswer(QByteArrayView line, const QString& path, std::optional<FileEr
         return true;
     }
     const QList<QByteArray> fields = line.toByteArray().split(' ');
-    bool numbers[3] = {};
     if (fields.size() != 4 || fields[0] != "error")
         return false;
-    const int error = fields[1].toInt(&numbers[0]);
-    const int reason = fields[2].toInt(&numbers[1]);
-    const int state = fields[3].toInt(&numbers[2]);
-    if (!numbers[0] || !numbers[1] || !numbers[2] || reason < 0 || reason > int(FileError::Reason::ForeignLink)
-        || state < 0 || state > int(FileError::FileState::WrittenNotDurable))
+    const auto error = number(fields[1], 4095);
+    const auto reason = number(fields[2], int(FileError::Reason::ForeignLink));
+    const auto state = number(fields[3], int(FileError::FileState::WrittenNotDurable));
+    if (!error || !reason || !state)
         return false;
-    result = FileError{path, FileError::Operation::Write, FileError::Reason(reason), error, FileError::FileState(state)};
+    result = FileError{path, FileError::Operation::Write, FileError::Reason(*reason), int(*error), FileError::FileState(*state)};
     return true;
 }
 

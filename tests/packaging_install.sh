@@ -14,23 +14,31 @@ id=org.zarvello.Zarvello
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 for file in bin/zarvello share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
     share/icons/hicolor/16x16/apps/$id.png share/icons/hicolor/32x32/apps/$id.png \
-    share/icons/hicolor/scalable/apps/$id.svg; do
+    share/icons/hicolor/scalable/apps/$id.svg libexec/zarvello/zarvello-save-helper share/polkit-1/actions/$id.policy; do
     [[ -s "$work/prefix/$file" ]] || fail "not installed: $file"
 done
 desktop-file-validate "$work/prefix/share/applications/$id.desktop" || fail "desktop entry invalid"
 appstreamcli validate --no-net "$work/prefix/share/metainfo/$id.metainfo.xml" || fail "metainfo invalid"
-echo "ok: installed files validate"
+helper="$work/prefix/libexec/zarvello/zarvello-save-helper"
+"$here/with_polkit.sh" "$work/prefix/share/polkit-1/actions/$id.policy" - \
+    pkaction --action-id $id.save-hosts-file --verbose >"$work/pkaction" || fail "polkit does not know the action"
+grep -qF "org.freedesktop.policykit.exec.path -> $helper" "$work/pkaction" || fail "the action does not name $helper"
+echo "ok: installed files validate, and polkit reads the action for the installed helper"
 
 (cd "$build" && cpack -G DEB -B "$work/pkg" >/dev/null) || fail "cpack failed"
 deb=$(ls "$work"/pkg/zarvello_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 [[ "$depends" == *libqt6widgets6* && "$depends" == *libc6* ]] || fail "dependencies not taken from the linked libraries"
+[[ "$depends" == *pkexec* ]] || fail "the package does not depend on pkexec"
 for package in $(tr ',' '\n' <<<"$depends" | sed 's/(.*)//; s/|.*//' | tr -d ' '); do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || fail "dependency $package not installed"
 done
 dpkg-deb -x "$deb" "$work/root"
 [[ -x "$work/root/usr/bin/zarvello" && -s "$work/root/usr/share/applications/$id.desktop" ]] || fail "package contents"
+[[ -x "$work/root/usr/libexec/zarvello/zarvello-save-helper" ]] || fail "the package has no helper"
+grep -qF '>/usr/libexec/zarvello/zarvello-save-helper<' "$work/root/usr/share/polkit-1/actions/$id.policy" ||
+    fail "the packaged action does not name the packaged helper"
 echo "ok: package $(basename "$deb") unpacks with its dependencies met"
 
 start_x 640x480

@@ -7,6 +7,7 @@
 #include "entry_commands.h"
 #include "hosts_file.h"
 #include "line_codec.h"
+#include "save_protocol.h"
 
 #include <QByteArray>
 
@@ -86,9 +87,24 @@ QList<QByteArray> linesLoadedFrom(QByteArrayView bytes, qsizetype pieceSize)
 
 } // namespace
 
+// The same bytes as what the privileged helper reads: a request parses only to what encodes back
+// to the very bytes it took, and an answer line only to what encodes back to that line.
+void checkProtocol(QByteArrayView bytes)
+{
+    const protocol::Parsed parsed = protocol::parseRequest(bytes);
+    if (parsed.status == protocol::Parsed::Status::Complete)
+        check(protocol::encodeRequest(parsed.request.path, parsed.request.content) == bytes.first(parsed.consumed),
+              "a request that does not encode back to its bytes");
+    std::optional<FileError> answer;
+    const QByteArrayView line = bytes.first(std::max<qsizetype>(bytes.indexOf('\n'), 0));
+    if (protocol::decodeAnswer(line, {}, answer))
+        check(protocol::encodeAnswer(answer) == line.toByteArray() + '\n', "an answer that does not encode back");
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    checkProtocol(bytes);
     const QList<QByteArray> reference = referenceLines(bytes);
 
     // However the bytes arrive, the lines are the same, and each keeps its bytes.
