@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one seam through which commands talk to the person: every modal question goes here.
 #pragma once
 
@@ -9,9 +10,8 @@
 
 namespace zarvello {
 
-// What a file dialog is asked to show.
+// What a file dialog is asked to show. A cancelled dialog raises nothing: it gives no path.
 struct FileDialogSettings {
-    bool cancelError = false;
     QString title;
     QString fileName;    // the name preset in the dialog
     QString defaultExt;  // added to a typed name without an extension that names no file

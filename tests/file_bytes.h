@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Files as bytes, for tests that expect exact contents.
+// Files as bytes and lists as text, for tests that expect exact contents.
 #pragma once
 
-#include <QByteArray>
+#include "host_list.h"
+
 #include <QFile>
+#include <QStringList>
 #include <QTest>
 
 namespace zarvello {
@@ -19,6 +21,14 @@ inline void writeBytes(const QString& path, const QByteArray& bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(bytes), bytes.size());
+}
+
+inline QStringList entriesOf(const HostList& list)
+{
+    QStringList entries;
+    for (int i = 0; i < list.Count(); ++i)
+        entries << list.Item(i);
+    return entries;
 }
 
 } // namespace zarvello

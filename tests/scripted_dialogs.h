@@ -1,72 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialogs seam for tests: records every question and answers from a queue.
 #pragma once
 
 #include "dialogs.h"
 
-#include <QList>
 #include <QQueue>
-#include <QString>
+#include <QStringList>
 #include <QTest>
-
-#include <functional>
-#include <optional>
 
 namespace zarvello {
 
 class ScriptedDialogs : public Dialogs {
 public:
-    struct Message {
-        QString prompt;
-        QString title;
-    };
-    struct Question {
-        QString prompt;
-        QString title;
-        QString defaultText;
-    };
-
-    QList<Message> messages;
-    QList<Question> questions;
-    QList<FileDialogSettings> openDialogs;
-    QList<FileDialogSettings> saveDialogs;
-
+    QStringList messages;  // "title: prompt"
+    QStringList questions; // "title: prompt [default]"
+    QList<FileDialogSettings> fileDialogs;
+    QStringList fileDialogKinds; // "open" or "save", as they were shown
     // Answers, taken in order; nothing means the person cancelled.
-    QQueue<std::optional<QString>> textAnswers;
-    QQueue<std::optional<QString>> pathAnswers;
-    // Runs while a message is shown, as if the person looked around before pressing OK.
-    std::function<void()> whileMessageShown;
+    QQueue<std::optional<QString>> answers;
 
-    void showMessage(const QString& prompt, const QString& title) override
-    {
-        messages.append({prompt, title});
-        if (whileMessageShown)
-            whileMessageShown();
-    }
+    void showMessage(const QString& prompt, const QString& title) override { messages << title + ": " + prompt; }
     std::optional<QString> askText(const QString& prompt, const QString& title, const QString& defaultText) override
     {
-        questions.append({prompt, title, defaultText});
-        return take(textAnswers, "text");
+        questions << QStringLiteral("%1: %2 [%3]").arg(title, prompt, defaultText);
+        return take();
     }
-    std::optional<QString> chooseOpenPath(const FileDialogSettings& settings) override
-    {
-        openDialogs.append(settings);
-        return take(pathAnswers, "open path");
-    }
-    std::optional<QString> chooseSavePath(const FileDialogSettings& settings) override
-    {
-        saveDialogs.append(settings);
-        return take(pathAnswers, "save path");
-    }
+    std::optional<QString> chooseOpenPath(const FileDialogSettings& settings) override { return file("open", settings); }
+    std::optional<QString> chooseSavePath(const FileDialogSettings& settings) override { return file("save", settings); }
 
 private:
-    static std::optional<QString> take(QQueue<std::optional<QString>>& answers, const char* what)
+    std::optional<QString> file(const char* kind, const FileDialogSettings& settings)
     {
-        if (answers.isEmpty()) {
-            QTest::qFail(qPrintable(QStringLiteral("asked for a %1 with no answer scripted").arg(what)), __FILE__,
-                         __LINE__);
-            return std::nullopt;
-        }
-        return answers.dequeue();
+        fileDialogKinds << kind;
+        fileDialogs << settings;
+        return take();
+    }
+    std::optional<QString> take()
+    {
+        if (!answers.isEmpty())
+            return answers.dequeue();
+        QTest::qFail("a question with no answer scripted", __FILE__, __LINE__);
+        return std::nullopt;
     }
 };
 

@@ -1,52 +1,45 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The calls a save makes, each able to fail once on demand.
-#include "system_faults.h"
-
+// Preloaded into the helper: one system call of a save fails, or kills the process, on demand.
+// ZARVELLO_FAULT="CALL ERRNO FLAGS SKIP": after SKIP calls of CALL whose open flags (or whose
+// descriptor's F_GETFL flags) include FLAGS, the next one fails with ERRNO, or with 0, kills.
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
-#include <utility>
 
 namespace {
 
-struct Armed {
-    const char* call = nullptr;
-    int error = 0;
-    int flags = 0;
-    int skip = 0;
-    std::function<void()> probe;
-    bool met = false;
-} armed;
-
-// Whether this call is the armed one; a probe runs here, a fault sets errno.
 bool strikes(const char* call, int flags)
 {
-    if (!armed.call || std::strcmp(armed.call, call) != 0 || (flags & armed.flags) != armed.flags)
-        return false;
-    if (armed.skip-- > 0)
-        return false;
-    armed.call = nullptr;
-    armed.met = true;
-    if (armed.probe) {
-        std::exchange(armed.probe, nullptr)();
-        return false;
+    static char armed[32];
+    static int error = 0, wanted = 0, skip = 0;
+    static bool read = false;
+    if (!read) {
+        read = true;
+        if (const char* fault = std::getenv("ZARVELLO_FAULT"))
+            std::sscanf(fault, "%31s %d %d %d", armed, &error, &wanted, &skip);
     }
-    errno = armed.error;
+    if (std::strcmp(armed, call) != 0 || (flags & wanted) != wanted || skip-- > 0)
+        return false;
+    armed[0] = '\0';
+    if (error == 0)
+        ::raise(SIGKILL);
+    errno = error;
     return true;
 }
 
 int flagsOf(int fd)
 {
-    const int flags = ::fcntl(fd, F_GETFL);
-    return flags < 0 ? 0 : flags;
+    return std::max(::fcntl(fd, F_GETFL), 0);
 }
 
-template<typename F>
+template <typename F>
 F real(const char* name)
 {
     return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
@@ -54,67 +47,32 @@ F real(const char* name)
 
 } // namespace
 
-namespace faults {
-
-void fail(const char* call, int error, int flags, int skip)
-{
-    armed = {call, error, flags, skip, nullptr, false};
-}
-
-void probe(const char* call, std::function<void()> probe, int flags)
-{
-    armed = {call, 0, flags, 0, std::move(probe), false};
-}
-
-bool met()
-{
-    armed.call = nullptr;
-    return std::exchange(armed.met, false);
-}
-
-} // namespace faults
-
-#define PASS_ON(name, fd, ...)                                                                                        \
-    if (strikes(#name, flagsOf(fd)))                                                                                  \
-        return -1;                                                                                                    \
-    return real<decltype(&::name)>(#name)(__VA_ARGS__)
+#define PASS_ON(name, flags, ...)                                                                                     \
+    return strikes(#name, flags) ? -1 : real<decltype(&::name)>(#name)(__VA_ARGS__)
 
 extern "C" {
 
 int openat(int folder, const char* path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | __O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = va_arg(args, mode_t);
-        va_end(args);
-    }
-    if (strikes("openat", flags))
-        return -1;
-    return real<int (*)(int, const char*, int, ...)>("openat")(folder, path, flags, mode);
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = (flags & (O_CREAT | __O_TMPFILE)) ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    PASS_ON(openat, flags, folder, path, flags, mode);
 }
-
-ssize_t pwrite(int fd, const void* bytes, size_t size, off_t offset) { PASS_ON(pwrite, fd, fd, bytes, size, offset); }
-int fsync(int fd) { PASS_ON(fsync, fd, fd); }
-int close(int fd) { PASS_ON(close, fd, fd); }
-int fchown(int fd, uid_t owner, gid_t group) { PASS_ON(fchown, fd, fd, owner, group); }
-int fallocate(int fd, int mode, off_t offset, off_t length) { PASS_ON(fallocate, fd, fd, mode, offset, length); }
+ssize_t pwrite(int fd, const void* bytes, size_t size, off_t at) { PASS_ON(pwrite, flagsOf(fd), fd, bytes, size, at); }
+int fsync(int fd) { PASS_ON(fsync, flagsOf(fd), fd); }
+int close(int fd) { PASS_ON(close, flagsOf(fd), fd); }
+int fchown(int fd, uid_t user, gid_t group) { PASS_ON(fchown, 0, fd, user, group); }
+int fallocate(int fd, int mode, off_t at, off_t size) { PASS_ON(fallocate, 0, fd, mode, at, size); }
 int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags)
 {
-    PASS_ON(fsetxattr, fd, fd, name, value, size, flags);
+    PASS_ON(fsetxattr, 0, fd, name, value, size, flags);
 }
 int linkat(int from, const char* path, int to, const char* name, int flags)
 {
-    if (strikes("linkat", 0))
-        return -1;
-    return real<decltype(&::linkat)>("linkat")(from, path, to, name, flags);
+    PASS_ON(linkat, 0, from, path, to, name, flags);
 }
-int renameat(int from, const char* path, int to, const char* name)
-{
-    if (strikes("renameat", 0))
-        return -1;
-    return real<decltype(&::renameat)>("renameat")(from, path, to, name);
-}
+int renameat(int from, const char* path, int to, const char* name) { PASS_ON(renameat, 0, from, path, to, name); }
 
 } // extern "C"

@@ -1,12 +1,11 @@
-// AddEntry and EditEntry, talking to a scripted person.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// AddEntry and EditEntry as the person meets them: what is added, asked, shown, kept and saved.
 #include "editor_state.h"
-#include "host_list_entries.h"
-#include "file_bytes.h"
 #include "entry_commands.h"
+#include "file_bytes.h"
 #include "hosts_file.h"
 #include "scripted_dialogs.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,151 +13,95 @@ using namespace zarvello;
 
 class TestEntryCommands : public QObject {
     Q_OBJECT
-private:
     QTemporaryDir m_dir;
 
 private slots:
-    void addsABlockingEntryAndClearsTheInput()
+    void addEntry_data()
     {
-        EditorState state;
-        ScriptedDialogs dialogs;
-        state.hostList().AddItem("127.0.0.1 zzz ##");
-        QString input = "ads.example";
-        input = AddEntry(state, dialogs, input) ? QString() : input;
-        QCOMPARE(entriesOf(state.hostList()), (QStringList{"127.0.0.1 ads.example ##", "127.0.0.1 zzz ##"}));
-        QCOMPARE(input, QString());
-        QVERIFY(dialogs.messages.isEmpty());
-
-        input = " ";
-        input = AddEntry(state, dialogs, input) ? QString() : input;
-        QCOMPARE(state.hostList().Item(0), QString("127.0.0.1   ##"));
-        input = "ads.example";
-        input = AddEntry(state, dialogs, input) ? QString() : input;
-        QCOMPARE(state.hostList().Count(), 4);
-        QCOMPARE(state.hostList().Item(1), state.hostList().Item(2));
-        QVERIFY(dialogs.messages.isEmpty());
+        QTest::addColumn<QStringList>("inputs");
+        QTest::addColumn<bool>("autosave");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("messages");
+        const QString empty = "Не майтесь дурью: Введите хоть что-нибудь";
+        QTest::newRow("a name") << QStringList{"foo"} << false << QStringList{"127.0.0.1 foo ##"} << QStringList();
+        QTest::newRow("sorted, twice") << QStringList{"b", "a", "b"} << false
+                                       << QStringList{"127.0.0.1 a ##", "127.0.0.1 b ##", "127.0.0.1 b ##"} << QStringList();
+        QTest::newRow("empty") << QStringList{""} << false << QStringList() << QStringList{empty};
+        QTest::newRow("a space") << QStringList{" "} << false << QStringList{"127.0.0.1   ##"} << QStringList();
+        QTest::newRow("pasted line breaks") << QStringList{"a\r\nb\rc\nd"} << false << QStringList{"127.0.0.1 a b c d ##"}
+                                            << QStringList();
+        QTest::newRow("autosaved") << QStringList{"foo", "bar"} << true << QStringList{"127.0.0.1 bar ##", "127.0.0.1 foo ##"}
+                                   << QStringList();
+        QTest::newRow("empty, autosaved all the same") << QStringList{"foo", ""} << true << QStringList{"127.0.0.1 foo ##"}
+                                                       << QStringList{empty};
     }
 
-    void refusesEmptyInput()
+    void addEntry()
     {
+        QFETCH(QStringList, inputs);
+        QFETCH(bool, autosave);
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, messages);
         EditorState state;
         ScriptedDialogs dialogs;
-        QString input;
-        input = AddEntry(state, dialogs, input) ? QString() : input;
-        QCOMPARE(dialogs.messages.size(), 1);
-        QCOMPARE(dialogs.messages.at(0).prompt, QString("Введите хоть что-нибудь"));
-        QCOMPARE(dialogs.messages.at(0).title, QString("Не майтесь дурью"));
-        QCOMPARE(state.hostList().Count(), 0);
-        QCOMPARE(input, QString());
-    }
-
-    void autosaveWritesTheWholeListAfterEveryAdd()
-    {
-        EditorState state;
-        ScriptedDialogs dialogs;
-        const QString file = m_dir.filePath("autosaved");
+        const QString file = m_dir.filePath(QTest::currentDataTag());
         state.setCurrentPath(file);
-        state.hostList().AddItem("# comment");
-
-        QString input = "foo";
-        input = AddEntry(state, dialogs, input) ? QString() : input;
-        QVERIFY(!QFile::exists(file));
-
-        state.setAutosaveValue(true);
-        input = "bar";
-        input = AddEntry(state, dialogs, input) ? QString() : input;
-        QCOMPARE(readBytes(file), QByteArray("# comment\r\n127.0.0.1 bar ##\r\n127.0.0.1 foo ##\r\n"));
-
-        // Even a refused empty input saves, after the message has been closed.
-        QFile::remove(file);
-        bool savedBeforeMessageClosed = true;
-        dialogs.whileMessageShown = [&] { savedBeforeMessageClosed = QFile::exists(file); };
-        input.clear();
-        input = AddEntry(state, dialogs, input) ? QString() : input;
-        QVERIFY(!savedBeforeMessageClosed);
-        QCOMPARE(readBytes(file), QByteArray("# comment\r\n127.0.0.1 bar ##\r\n127.0.0.1 foo ##\r\n"));
+        state.setAutosaveValue(autosave);
+        for (const QString& input : inputs) {
+            const qsizetype shown = dialogs.messages.size();
+            QVERIFY(AddEntry(state, dialogs, input));
+            if (autosave) // each press saves, after its message
+                QCOMPARE(readBytes(file), joinLines(state.hostList().lines()));
+            QCOMPARE(dialogs.messages.size(), shown + input.isEmpty());
+        }
+        QCOMPARE(entriesOf(state.hostList()), entries);
+        QCOMPARE(dialogs.messages, messages);
+        QCOMPARE(QFileInfo::exists(file), autosave);
     }
 
-    void aFailedAutosaveIsReportedAndTheEntryStays()
+    void whatCannotBeAddedStaysTyped()
     {
         EditorState state;
         ScriptedDialogs dialogs;
-        const QString file = m_dir.filePath("no-folder/hosts");
-        state.setCurrentPath(file);
-        state.setAutosaveValue(true);
-        QString input = "foo";
-        input = AddEntry(state, dialogs, input) ? QString() : input;
-        QCOMPARE(entriesOf(state.hostList()), QStringList{"127.0.0.1 foo ##"});
-        QCOMPARE(dialogs.messages.size(), 1);
-        QCOMPARE(dialogs.messages.at(0).title, QString("Ошибка"));
-        QCOMPARE(dialogs.messages.at(0).prompt,
-                 QString("Не удалось сохранить файл «%1»: нет такого файла или папки. Файл остался прежним.").arg(file));
+        QVERIFY(state.hostList().addLines(QList<QByteArray>(HostList::MaxCount, "x")));
+        QVERIFY(!AddEntry(state, dialogs, "foo"));
+        QCOMPARE(dialogs.messages, QStringList{"Ошибка: Список полон: в нём уже 32767 записей, больше добавить нельзя. "
+                                               "Запись «foo» не добавлена."});
+        // A failed autosave is reported; the entry stays listed.
+        state.hostList().SetItem(0, "y");
+        EditorState other;
+        other.setAutosaveValue(true);
+        other.setCurrentPath(m_dir.filePath("missing/hosts"));
+        QVERIFY(AddEntry(other, dialogs, "foo"));
+        QCOMPARE(dialogs.messages.size(), 2);
+        QVERIFY(dialogs.messages.last().startsWith(errorTitle + ": "));
+        QCOMPARE(other.hostList().Count(), 1);
     }
 
-    void aFullListKeepsTheTypedName()
+    void editEntry_data()
     {
-        EditorState state;
-        ScriptedDialogs dialogs;
-        QList<QByteArray> lines;
-        for (int i = 0; i < HostList::MaxCount; ++i)
-            lines << QByteArray::number(i);
-        QVERIFY(state.hostList().addLines(lines));
-        const QString file = m_dir.filePath("full");
-        state.setCurrentPath(file);
-        state.setAutosaveValue(true);
-
-        QString input = "one.more";
-        input = AddEntry(state, dialogs, input) ? QString() : input;
-        QCOMPARE(input, QString("one.more"));
-        QCOMPARE(state.hostList().Count(), HostList::MaxCount);
-        QCOMPARE(dialogs.messages.size(), 1);
-        QCOMPARE(dialogs.messages.at(0).prompt, QString("Список полон: в нём уже 32767 записей, больше добавить "
-                                                        "нельзя. Запись «one.more» не добавлена."));
-        QVERIFY(!QFile::exists(file));
+        QTest::addColumn<int>("position");
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("retyped, not sorted again") << 0 << std::optional<QString>("z") << QStringList{"z", "b", "c"};
+        QTest::newRow("emptied") << 1 << std::optional<QString>("") << QStringList{"a", "", "c"};
+        QTest::newRow("cancelled") << 2 << std::optional<QString>() << QStringList{"a", "b", "c"};
     }
 
-    void editReplacesTheEntryInPlace()
+    void editEntry()
     {
+        QFETCH(int, position);
+        QFETCH(std::optional<QString>, answer);
+        QFETCH(QStringList, entries);
         EditorState state;
         ScriptedDialogs dialogs;
-        for (const char* text : {"A", "b", "c"})
-            state.hostList().AddItem(text);
-        state.setCurrentPath(m_dir.filePath("edited"));
-        state.setAutosaveValue(true);
-
-        dialogs.textAnswers.enqueue("z");
-        EditEntry(state, dialogs, 0);
+        state.hostList().addLines({"c", "a", "b"});
+        dialogs.answers << answer;
+        EditEntry(state, dialogs, position);
+        QCOMPARE(dialogs.questions, QStringList{"Редактирование записи: Измените адресс [" + QString(QChar('a' + position)) + "]"});
+        QCOMPARE(entriesOf(state.hostList()), entries);
+        EditEntry(state, dialogs, 3); // no entry there: nothing is asked
         QCOMPARE(dialogs.questions.size(), 1);
-        QCOMPARE(dialogs.questions.at(0).prompt, QString("Измените адресс"));
-        QCOMPARE(dialogs.questions.at(0).title, QString("Редактирование записи"));
-        QCOMPARE(dialogs.questions.at(0).defaultText, QString("A"));
-        QCOMPARE(entriesOf(state.hostList()), (QStringList{"z", "b", "c"}));
-
-        dialogs.textAnswers.enqueue(QString());
-        EditEntry(state, dialogs, 2);
-        QCOMPARE(entriesOf(state.hostList()), (QStringList{"z", "b", ""}));
-
-        // Editing never saves, even with autosave ticked.
-        QVERIFY(!QFile::exists(m_dir.filePath("edited")));
-        QVERIFY(dialogs.messages.isEmpty());
-    }
-
-    void cancelledOrAimlessEditsChangeNothing()
-    {
-        EditorState state;
-        ScriptedDialogs dialogs;
-        const QString odd = QString("line\nfeed\tand NUL ") + QChar(0) + QChar(0xDCFF);
-        state.hostList().AddItem(odd);
-
-        dialogs.textAnswers.enqueue(std::nullopt);
-        EditEntry(state, dialogs, 0);
-        QCOMPARE(state.hostList().Item(0), odd);
-        QCOMPARE(dialogs.questions.at(0).defaultText, odd);
-
-        EditEntry(state, dialogs, -1);
-        EditEntry(state, dialogs, 1);
-        QCOMPARE(dialogs.questions.size(), 1);
-        QCOMPARE(entriesOf(state.hostList()), QStringList{odd});
     }
 };
 

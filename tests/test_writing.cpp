@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Saving a file: what it keeps, what it refuses, what each failure leaves on disk, and what another
-// user's planted links cannot make it do.
-#include "child_process.h"
+// Saving, through the privileged helper as a plain command: what a save keeps, what it refuses,
+// what each failing call, full disk or crash leaves on disk, and where planted links cannot lead.
 #include "file_bytes.h"
-#include "file_writer.h"
-#include "system_faults.h"
+#include "file_error.h"
+#include "save_protocol.h"
 
 #include <QDir>
 #include <QProcess>
@@ -13,10 +12,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace zarvello;
-using State = FileError::FileState;
 
 namespace {
 
@@ -24,35 +22,31 @@ const QByteArray Old = "127.0.0.1 localhost\r\n";
 const QByteArray New = "127.0.0.1 localhost\r\n127.0.0.1 ads.example ##\r\n";
 
 // Everything about a file that a save must keep, as the system's tools print it.
-const QString Fingerprint = QStringLiteral(R"(stat -c '%F %u:%g %a %h' "$F"; getfacl -cpE "$F"; getfattr -hd -m - "$F")");
+const QString Fingerprint = R"(stat -c '%F %u:%g %a %h' "$F"; getfacl -cpE "$F"; getfattr -hd -m - "$F")";
 
-// Runs a shell script with F set to file and D to its folder, as root or, with user, as that
-// user; returns what it printed.
-QString shell(const QString& script, const QString& file, int user = 0)
+// Runs a shell script as root with F the file, D its folder and HELPER the helper; its output.
+QByteArray shell(const QString& script, const QString& file, const QByteArray& input = {}, const QByteArray& fault = {})
 {
     QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("F", file);
     environment.insert("D", QFileInfo(file).path());
+    environment.insert("HELPER", ZARVELLO_HELPER);
+    if (!fault.isEmpty()) {
+        environment.insert("LD_PRELOAD", ZARVELLO_FAULTS);
+        environment.insert("ZARVELLO_FAULT", fault);
+    }
     process.setProcessEnvironment(environment);
-    QStringList command{"sh", "-c", script};
-    if (user)
-        command = QStringList{"setpriv", "--reuid", QString::number(user), "--regid", QString::number(user),
-                              "--clear-groups", "--"} + command;
-    process.start(command.takeFirst(), command);
+    process.start("sh", {"-c", script});
+    process.write(input);
+    process.closeWriteChannel();
     process.waitForFinished();
-    return QString::fromLocal8Bit(process.readAll());
+    return process.readAllStandardOutput();
 }
 
-QStringList namesIn(const QString& folder)
+QByteArray answer(int error, FileError::Reason reason = {}, FileError::FileState state = {})
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
-
-QString outcome(const std::optional<FileError>& error)
-{
-    return error ? QStringLiteral("%1 %2").arg(error->systemError).arg(int(error->fileState)) : QStringLiteral("saved");
+    return protocol::encodeAnswer(FileError{{}, {}, reason, error, state});
 }
 
 } // namespace
@@ -60,236 +54,167 @@ QString outcome(const std::optional<FileError>& error)
 class TestWriting : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    int m_folders = 0;
-
-    // A folder of its own for each case, with a file named hosts holding Old.
-    QString freshHosts()
-    {
-        const QString folder = m_dir.filePath(QString::number(++m_folders));
-        QDir().mkpath(folder);
-        writeBytes(folder + "/hosts", Old);
-        return folder + "/hosts";
-    }
+    int m_cases = 0;
 
 private slots:
     void initTestCase()
     {
         if (::geteuid() != 0)
-            QSKIP("saves as other users, planted links and mounts need root");
+            QSKIP("other users, planted links and mounts need root");
         QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
-        QVERIFY(QFile::link("loop", m_dir.filePath("loop")));
     }
 
-    void keepsWhatTheFileHas_data()
+    void saves_data()
     {
-        QTest::addColumn<QString>("prepare");
-        QTest::addColumn<int>("saver"); // the user who saves; 0 for root
-        QTest::addColumn<QString>("otherName");
-        QTest::newRow("owner, group, mode") << R"(chown 1000:1000 "$F" && chmod 2640 "$F")" << 0 << "";
-        QTest::newRow("ACL") << R"(setfacl -m u:1000:rw "$F")" << 0 << "";
-        QTest::newRow("extended attribute") << R"(setfattr -n user.origin -v kept "$F")" << 0 << "";
-        QTest::newRow("no ACL from the folder") << R"(setfacl -d -m u:1000:rwx "$D")" << 0 << "";
-        QTest::newRow("hard link") << R"(ln "$F" "$D/other")" << 0 << "other";
-        QTest::newRow("symbolic link") << R"(mv "$F" "$D/real" && ln -s real "$F")" << 0 << "real";
-        QTest::newRow("saved by a group member") << R"(chown 1000:1000 "$F" && chmod 0660 "$F" && chmod 0777 "$D")"
-                                                 << 1001 << "";
-    }
-
-    void keepsWhatTheFileHas()
-    {
-        QFETCH(QString, prepare);
-        QFETCH(int, saver);
-        QFETCH(QString, otherName);
-        const QString file = freshHosts();
-        QCOMPARE(shell(prepare + " && echo ready", file), QString("ready\n"));
-        const QString before = shell(Fingerprint, file);
-        const auto save = [&] { return outcome(writeFileSafely(file, New)); };
-        const auto saved = saver ? inChild([&] { return becomeUser(saver, saver, 1000); }, save) : save();
-        QCOMPARE(saved, QString("saved"));
-        QCOMPARE(readBytes(file), New);
-        QCOMPARE(shell(Fingerprint, file), before);
-        if (!otherName.isEmpty())
-            QCOMPARE(readBytes(QFileInfo(file).path() + '/' + otherName), New);
-    }
-
-    void eachFailureLeavesAWholeFile_data()
-    {
-        QTest::addColumn<QByteArray>("call");
-        QTest::addColumn<int>("error");
-        QTest::addColumn<int>("flags");
-        QTest::addColumn<int>("skip");
-        QTest::addColumn<bool>("hardLinked"); // which the rename cannot keep: the file is rewritten in place
-        QTest::addColumn<QString>("expected"); // errno and file state, or saved
-        const auto row = [](const char* name, const char* call, int error, int flags, int skip, bool hardLinked,
-                            const std::optional<FileError>& expected) {
-            QTest::newRow(name) << QByteArray(call) << error << flags << skip << hardLinked << outcome(expected);
+        QTest::addColumn<QString>("setup");    // as root, before the save
+        QTest::addColumn<QString>("command");  // runs the helper, as someone or somewhere
+        QTest::addColumn<QByteArray>("fault"); // a failing call, see system_faults.cpp
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("output"); // the answer, and whatever command adds
+        QTest::addColumn<QString>("after");     // what hosts then holds: old, new, or unchecked
+        const QByteArray ok = "ok\n";
+        const QString helper = R"("$HELPER")";
+        // path: in the case's folder, or absolute, or (starting with '=') sent as it is.
+        const auto row = [&](const char* name, const QString& setup, const QByteArray& output, const QString& after,
+                             const QByteArray& fault = {}, const QString& command = R"("$HELPER")",
+                             const QByteArray& path = "hosts", const QByteArray& content = New) {
+            const QByteArray full = path.startsWith('=') ? path.mid(1)
+                : path.startsWith('/')                   ? path
+                                                         : QFile::encodeName(m_dir.filePath(name)) + '/' + path;
+            QTest::newRow(name) << setup << command << fault << protocol::encodeRequest(full, content) << output << after;
         };
-        const auto failed = [](int error, State state = State::Unchanged) {
-            FileError failure{{}, FileError::Operation::Write, FileError::Reason::System, error};
-            failure.fileState = state;
-            return std::optional(failure);
+        const auto fault = [](const char* call, int error, int flags = 0, int skip = 0) {
+            return QByteArray(call) + ' ' + QByteArray::number(error) + ' ' + QByteArray::number(flags) + ' '
+                + QByteArray::number(skip);
         };
-        const std::optional<FileError> saved;
-        row("temporary file not made", "openat", EIO, __O_TMPFILE, 0, false, failed(EIO));
-        row("temporary file: folder refuses it", "openat", EACCES, __O_TMPFILE, 0, false, saved);
-        row("temporary file: write", "pwrite", ENOSPC, O_WRONLY, 0, false, failed(ENOSPC));
-        row("temporary file: sync", "fsync", EIO, O_WRONLY, 0, false, failed(EIO));
-        row("temporary file: naming", "linkat", EIO, 0, 0, false, failed(EIO));
-        row("temporary file: close", "close", EIO, O_WRONLY, 0, false, failed(EIO));
-        row("rename", "renameat", EIO, 0, 0, false, failed(EIO));
-        row("rename onto a mount point", "renameat", EXDEV, 0, 0, false, saved);
-        row("folder sync", "fsync", EIO, 0, 1, false, failed(EIO, State::WrittenNotDurable));
-        row("owner not given", "fchown", EPERM, 0, 0, false, saved);
-        row("attribute not given", "fsetxattr", EPERM, 0, 0, false, saved);
-        row("in place: no room", "fallocate", ENOSPC, 0, 0, true, failed(ENOSPC));
-        row("in place: write", "pwrite", EIO, O_RDWR, 0, true, failed(EIO));
-        row("in place: sync", "fsync", EIO, O_RDWR, 0, true, failed(EIO, State::WrittenNotDurable));
-        row("in place: close", "close", EIO, O_RDWR, 0, true, failed(EIO, State::WrittenNotDurable));
+        using Reason = FileError::Reason;
+        using State = FileError::FileState;
+        // What is kept.
+        row("owner, group, mode", R"(chown 1000:1000 "$F"; chmod 2640 "$F")", ok, "new");
+        row("ACL", R"(setfacl -m u:1000:rw "$F")", ok, "new");
+        row("extended attribute", R"(setfattr -n user.origin -v kept "$F")", ok, "new");
+        row("no ACL from the folder", R"(setfacl -d -m u:1000:rwx "$D")", ok, "new");
+        row("hard link", R"(ln "$F" "$D/other")", ok + New, "new", {}, helper + R"(; cat "$D/other")");
+        row("symbolic link", R"(mv "$F" "$D/real"; ln -s real "$F")", ok + "link\n", "new", {},
+            helper + R"(; test -L "$F" && echo link)");
+        row("saved by a group member", R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")", ok, "new", {},
+            "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper);
+        // Each call of a save failing; where the rename cannot keep the file (a hard link), in place.
+        const QString xattr = R"(setfattr -n user.kept -v 1 "$F")", linked = R"(ln "$F" "$D/other")";
+        row("temporary file not made", xattr, answer(EIO), "old", fault("openat", EIO, __O_TMPFILE));
+        row("temporary file: folder refuses it", xattr, ok, "new", fault("openat", EACCES, __O_TMPFILE));
+        row("temporary file: write", xattr, answer(ENOSPC), "old", fault("pwrite", ENOSPC, O_WRONLY));
+        row("temporary file: sync", xattr, answer(EIO), "old", fault("fsync", EIO, O_WRONLY));
+        row("temporary file: naming", xattr, answer(EIO), "old", fault("linkat", EIO));
+        row("temporary file: close", xattr, answer(EIO), "old", fault("close", EIO, O_WRONLY));
+        row("rename", xattr, answer(EIO), "old", fault("renameat", EIO));
+        row("rename onto a mount point", xattr, ok, "new", fault("renameat", EXDEV));
+        row("folder sync", xattr, answer(EIO, {}, State::WrittenNotDurable), "new", fault("fsync", EIO, 0, 1));
+        row("owner not given", xattr, ok, "new", fault("fchown", EPERM));
+        row("attribute not given", xattr, ok, "new", fault("fsetxattr", EPERM));
+        row("in place: no room", linked, answer(ENOSPC), "old", fault("fallocate", ENOSPC));
+        row("in place: write", linked, answer(EIO), "old", fault("pwrite", EIO, O_RDWR));
+        row("in place: sync", linked, answer(EIO, {}, State::WrittenNotDurable), "new", fault("fsync", EIO, O_RDWR));
+        row("in place: close", linked, answer(EIO, {}, State::WrittenNotDurable), "new", fault("close", EIO, O_RDWR));
+        // A crash at any moment leaves the old file or the new one, and no copy beside it.
+        row("crash while writing", {}, {}, "old", fault("fsync", 0, O_WRONLY));
+        row("crash after the rename", {}, {}, "new", fault("fsync", 0, 0, 1));
+        row("crash in place", linked, {}, "old", fault("fallocate", 0));
+        // Real disks: full, out of inodes, and a bind-mounted file (as /etc/hosts in a container).
+        const QString disk = R"(exec unshare -m sh -c 'mount --make-rprivate / && mount -t tmpfs -o %1 tmpfs "$D" &&
+            printf "127.0.0.1 localhost\r\n" >"$F" && %2 "$HELPER"; cmp -s "$F" "$D/../old" && echo old; ls -A "$D"')";
+        const QString bind = R"(mkdir "$D/disk" && cp "$F" "$D/disk/real" && mount --bind "$D/disk/real" "$F" &&)";
+        const QString old = R"(cp "$F" "$D/../old")";
+        const QByteArray big(256 * 1024, 'x');
+        row("full disk", old, answer(ENOSPC) + "old\nhosts\n", "", {}, disk.arg("size=64k", ""), "hosts", big);
+        row("no free inode", old, answer(ENOSPC) + "old\nhosts\n", "", {}, disk.arg("nr_inodes=2", ""));
+        row("bind-mounted, full", old, answer(ENOSPC) + "old\ndisk\nhosts\n", "", {}, disk.arg("size=64k", bind), "hosts", big);
+        row("bind-mounted", old, ok + "disk\nhosts\n", "", {}, disk.arg("size=64k", bind));
+        // Links that nobody planted in a shared sticky folder, which root must not follow.
+        const QString shared = R"(mkdir -m 1777 "$D/shared" && mkdir -m 0700 "$D/private" &&
+            setpriv --reuid 65534 --regid 65534 --clear-groups )";
+        const QString planted = helper + R"(; ls -A "$D/private")";
+        const QByteArray foreign = answer(EACCES, Reason::ForeignLink);
+        row("planted link to a file", shared + R"(ln -s "$F" "$D/shared/hosts")", foreign, "old", {}, planted, "shared/hosts");
+        row("planted dangling link", shared + R"(ln -s "$D/private/new" "$D/shared/hosts")", foreign, "old", {}, planted,
+            "shared/hosts");
+        row("planted link to a folder", shared + R"(ln -s "$D/private" "$D/shared/dir")", foreign, "old", {}, planted,
+            "shared/dir/hosts");
+        row("the folder owner's link", R"(mkdir -m 1777 "$D/shared" && ln -s "$F" "$D/shared/hosts")", ok, "new", {}, helper,
+            "shared/hosts");
+        // Requests the helper refuses, writing nothing.
+        const QByteArray invalid = answer(EINVAL);
+        row("relative path", {}, invalid, "old", {}, helper, "=relative/hosts");
+        row("dot-dot", {}, invalid, "old", {}, helper, "/tmp/../hosts");
+        row("a folder", {}, answer(EISDIR), "old", {}, helper, "/tmp");
+        row("a device", {}, answer(0, Reason::NotRegularFile), "old", {}, helper, "/dev/null");
+        row("a link to itself", R"(ln -s loop "$D/loop")", answer(ELOOP), "old", {}, helper, "loop");
+        row("no such folder", {}, answer(ENOENT), "old", {}, helper, "missing/hosts");
+        row("a file the person may not write", R"(chmod 0777 "$D")", answer(EACCES), "old", {},
+            "setpriv --reuid 65534 --regid 65534 --clear-groups " + helper);
+        QTest::newRow("oversize") << QString() << helper << QByteArray() << QByteArray("5 134217729\n/tmp/") << invalid << "old";
+        QTest::newRow("truncated frame") << QString() << helper << QByteArray() << QByteArray("5 3\n/tmp/h") << invalid << "old";
+        QTest::newRow("not a header") << QString() << helper << QByteArray() << QByteArray("hello world\n") << invalid << "old";
     }
 
-    void eachFailureLeavesAWholeFile()
+    void saves()
     {
-        QFETCH(QByteArray, call);
-        QFETCH(int, error);
-        QFETCH(int, flags);
-        QFETCH(int, skip);
-        QFETCH(bool, hardLinked);
-        QFETCH(QString, expected);
-        const QString file = freshHosts();
-        const QByteArray native = QFile::encodeName(file);
-        QVERIFY(::setxattr(native.constData(), "user.kept", "1", 1, 0) == 0);
-        if (hardLinked)
-            QVERIFY(::link(native.constData(), (native + ".other").constData()) == 0);
-        const QStringList names = namesIn(QFileInfo(file).path());
+        QFETCH(QString, setup);
+        QFETCH(QString, command);
+        QFETCH(QByteArray, fault);
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, output);
+        QFETCH(QString, after);
+        const QString folder = m_dir.filePath(QTest::currentDataTag());
+        const QString file = folder + "/hosts";
+        QVERIFY(QDir().mkpath(folder));
+        writeBytes(file, Old);
+        shell(setup, file);
+        const QByteArray fingerprint = shell(Fingerprint, file);
+        const auto names = [&] { return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
+        const QStringList before = names();
 
-        faults::fail(call.constData(), error, flags, skip);
-        const QString result = outcome(writeFileSafely(file, New));
-        QVERIFY2(faults::met(), "the save never made that call");
-        QCOMPARE(result, expected);
-        QCOMPARE(readBytes(file), expected.endsWith(" 0") ? Old : New);
-        QCOMPARE(namesIn(QFileInfo(file).path()), names);
+        QCOMPARE(shell(command, file, request, fault), output);
+        if (after.isEmpty())
+            return;
+        QCOMPARE(readBytes(file), after == "old" ? Old : New);
+        QCOMPARE(shell(Fingerprint, file), fingerprint);
+        QCOMPARE(names(), before);
     }
 
-    // Real disks, no fault injection: a full one, one without free inodes, and a bind-mounted
-    // file (as /etc/hosts in a container) that can only be rewritten in place.
-    void aFullDiskLeavesTheFileAsItWas_data()
+    // Each failure in the person's words: the file, what failed, why, and what the file holds now.
+    void messages_data()
     {
-        QTest::addColumn<QString>("options");
-        QTest::addColumn<bool>("bindMounted");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("full") << "size=64k" << false << 256 * 1024 << QString("%1 0").arg(ENOSPC);
-        QTest::newRow("no free inode") << "nr_inodes=2" << false << 100 << QString("%1 0").arg(ENOSPC);
-        QTest::newRow("bind-mounted, full") << "size=64k" << true << 256 * 1024 << QString("%1 0").arg(ENOSPC);
-        QTest::newRow("bind-mounted") << "size=64k" << true << 100 << QString("saved");
+        QTest::addColumn<FileError>("error");
+        QTest::addColumn<QString>("message");
+        using R = FileError::Reason;
+        using S = FileError::FileState;
+        const FileError::Operation read = FileError::Operation::Read, write = FileError::Operation::Write;
+        QTest::newRow("read") << FileError{"/h", read, R::System, ENOENT} << "Не удалось прочитать файл «/h»: нет такого файла или папки.";
+        QTest::newRow("not regular") << FileError{"/h", read, R::NotRegularFile} << "Не удалось прочитать файл «/h»: это не обычный файл.";
+        QTest::newRow("too many") << FileError{"/h", read, R::TooManyEntries, 0, {}, 32767}
+                                  << "Файл «/h» не открыт: список вмещает не больше 32767 записей, а с этим файлом их стало бы больше. "
+                                     "Из файла ничего не добавлено.";
+        QTest::newRow("too large") << FileError{"/h", read, R::TooLarge, 0, {}, 0, 128}
+                                   << "Файл «/h» не открыт: он больше 128 МиБ, это не похоже на файл hosts. Из файла ничего не добавлено.";
+        QTest::newRow("unchanged") << FileError{"/h", write, R::System, ENOSPC} << "Не удалось сохранить файл «/h»: на диске нет места. Файл остался прежним.";
+        QTest::newRow("incomplete") << FileError{"/h", write, R::System, EIO, S::MaybeIncomplete}
+                                    << "Не удалось сохранить файл «/h»: ошибка ввода-вывода. Файл мог остаться записанным не полностью.";
+        QTest::newRow("not durable") << FileError{"/h", write, R::System, EIO, S::WrittenNotDurable}
+                                     << "Файл «/h» записан, но система не подтвердила, что он сохранён на диске: ошибка ввода-вывода.";
+        QTest::newRow("foreign link") << FileError{"/h", write, R::ForeignLink, EACCES}
+                                      << "Не удалось сохранить файл «/h»: путь идёт через символическую ссылку чужого пользователя в общей "
+                                         "папке. Файл остался прежним.";
+        QTest::newRow("no rights") << FileError{"/h", write, R::System, EACCES, {}, 0, 0, true}
+                                   << "Не удалось сохранить файл «/h»: нет доступа. Файл остался прежним. Права администратора не получены.";
+        QTest::newRow("other errno") << FileError{"/h", write, R::System, EXFULL} << "Не удалось сохранить файл «/h»: системная ошибка 54 (Exchange full). Файл остался прежним.";
     }
 
-    void aFullDiskLeavesTheFileAsItWas()
+    void messages()
     {
-        QFETCH(QString, options);
-        QFETCH(bool, bindMounted);
-        QFETCH(int, size);
-        QFETCH(QString, expected);
-        const QString folder = QFileInfo(freshHosts()).path();
-        const QString disk = folder + "/disk";
-        QDir().mkpath(disk);
-        const QString hosts = bindMounted ? folder + "/hosts" : disk + "/hosts";
-        const QByteArray bytes(size, 'x');
-        const auto report = inChild(privateMounts, [&] {
-            if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, options.toLatin1().constData()) != 0)
-                return QString("mount failed");
-            QFile old(disk + "/hosts");
-            if (!old.open(QIODevice::WriteOnly) || old.write(Old) != Old.size())
-                return QString("could not prepare");
-            old.close();
-            if (bindMounted && ::mount(QFile::encodeName(disk + "/hosts").constData(), QFile::encodeName(hosts).constData(),
-                                       nullptr, MS_BIND, nullptr) != 0)
-                return QString("bind mount failed");
-            const QString result = outcome(writeFileSafely(hosts, bytes));
-            const QByteArray left = readBytes(disk + "/hosts");
-            return result + (left == Old ? " old" : left == bytes ? " new" : " torn") + ' ' + namesIn(disk).join(',');
-        });
-        QCOMPARE(report.value_or("needs root"), expected + (expected == "saved" ? " new" : " old") + " hosts");
-    }
-
-    // Another user, nobody, plants links in a shared sticky folder; root saves through them.
-    void plantedLinksAreNotFollowed_data()
-    {
-        QTest::addColumn<QString>("plant");
-        QTest::addColumn<int>("planter");
-        QTest::addColumn<QString>("saved"); // the path saved to, below the shared folder
-        QTest::addColumn<bool>("followed");
-        QTest::newRow("to a file") << R"(ln -s "$D/victim" "$D/shared/hosts")" << 65534 << "hosts" << false;
-        QTest::newRow("dangling") << R"(ln -s "$D/private/new" "$D/shared/hosts")" << 65534 << "hosts" << false;
-        QTest::newRow("to a folder") << R"(ln -s "$D/private" "$D/shared/dir")" << 65534 << "dir/hosts" << false;
-        QTest::newRow("the folder owner's") << R"(ln -s "$D/victim" "$D/shared/hosts")" << 0 << "hosts" << true;
-    }
-
-    void plantedLinksAreNotFollowed()
-    {
-        QFETCH(QString, plant);
-        QFETCH(int, planter);
-        QFETCH(QString, saved);
-        QFETCH(bool, followed);
-        const QString victim = freshHosts();
-        const QString folder = QFileInfo(victim).path();
-        QVERIFY(QFile::rename(victim, folder + "/victim"));
-        QCOMPARE(shell(R"(mkdir -m 1777 "$D/shared" && mkdir -m 0700 "$D/private" && echo ready)", victim), QString("ready\n"));
-        QCOMPARE(shell(plant + " && echo planted", victim, planter), QString("planted\n"));
-
-        const auto error = writeFileSafely(folder + "/shared/" + saved, New);
-        QCOMPARE(readBytes(folder + "/victim"), followed ? New : Old);
-        QCOMPARE(namesIn(folder + "/private"), QStringList());
-        if (followed)
-            QVERIFY(!error);
-        else
-            QCOMPARE(error.value_or(FileError{}).reason, FileError::Reason::ForeignLink);
-    }
-
-    // A crash at any moment of a save leaves no copy of the list beside the file.
-    void noCopyIsVisibleWhileSaving()
-    {
-        const QString file = freshHosts();
-        const QString folder = QFileInfo(file).path();
-        QStringList during;
-        faults::probe("fsync", [&] { during = namesIn(folder); }, O_WRONLY);
-        QVERIFY(!writeFileSafely(file, New));
-        QVERIFY(faults::met());
-        QCOMPARE(during, QStringList{"hosts"});
-    }
-
-    void refusals_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<int>("error");
-        QTest::newRow("no path") << "" << ENOENT;
-        QTest::newRow("no such folder") << "no-such-folder/hosts" << ENOENT;
-        QTest::newRow("a folder") << "." << EISDIR;
-        QTest::newRow("a device") << "/dev/null" << 0;
-        QTest::newRow("a link to itself") << "loop" << ELOOP;
-    }
-
-    void refusals()
-    {
-        QFETCH(QString, path);
-        QFETCH(int, error);
-        const QString target = path.startsWith('/') || path.isEmpty() ? path : m_dir.filePath(path);
-        const QByteArray before = readBytes(target);
-        const auto failure = writeFileSafely(target, New);
-        QVERIFY(failure);
-        QCOMPARE(failure->systemError, error);
-        QCOMPARE(failure->reason, error ? FileError::Reason::System : FileError::Reason::NotRegularFile);
-        QCOMPARE(readBytes(target), before);
-    }
-
-    // The folder would let nobody rename over the file; the file itself is not theirs to write.
-    void aFileThePersonMayNotWriteStays()
-    {
-        const QString file = freshHosts();
-        QVERIFY(::chmod(QFile::encodeName(QFileInfo(file).path()).constData(), 0777) == 0);
-        const auto report = asNobody([&] { return outcome(writeFileSafely(file, New)); });
-        QCOMPARE(report.value_or("needs root"), QString("%1 0").arg(EACCES));
-        QCOMPARE(readBytes(file), Old);
+        QFETCH(FileError, error);
+        QFETCH(QString, message);
+        QCOMPARE(error.message(), message);
     }
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Open, Save, Save As and Exit.
 #include "file_commands.h"
 #include "editor_state.h"
@@ -8,24 +9,19 @@
 
 namespace zarvello {
 
-FileDialogSettings CommonDialog::settings() const
-{
-    return {CancelError, DialogTitle, FileName, DefaultExt, Filter, FilterIndex, InitDir};
-}
-
 bool CommonDialog::ShowOpen()
 {
-    const std::optional<QString> chosen = m_dialogs.chooseOpenPath(settings());
+    const std::optional<QString> chosen = m_dialogs.chooseOpenPath(settings);
     if (chosen)
-        FileName = *chosen;
+        settings.fileName = *chosen;
     return chosen.has_value();
 }
 
 bool CommonDialog::ShowSave()
 {
-    const std::optional<QString> chosen = m_dialogs.chooseSavePath(settings());
+    const std::optional<QString> chosen = m_dialogs.chooseSavePath(settings);
     if (chosen)
-        FileName = *chosen;
+        settings.fileName = *chosen;
     return chosen.has_value();
 }
 
@@ -38,24 +34,24 @@ QString startingFolder(const EditorState& state)
 
 void OpenCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs)
 {
-    dlgFile.CancelError = false;
-    dlgFile.DialogTitle = QStringLiteral("Открыть");
-    dlgFile.FileName = QStringLiteral("hosts");
-    dlgFile.DefaultExt = QStringLiteral("hosts");
-    dlgFile.Filter = QStringLiteral("hosts|hosts");
-    dlgFile.FilterIndex = 1;
-    dlgFile.InitDir = startingFolder(state);
+    FileDialogSettings& dialog = dlgFile.settings;
+    dialog.title = QStringLiteral("Открыть");
+    dialog.fileName = QStringLiteral("hosts");
+    dialog.defaultExt = QStringLiteral("hosts");
+    dialog.filter = QStringLiteral("hosts|hosts");
+    dialog.filterIndex = 1;
+    dialog.initialDir = startingFolder(state);
     // A cancelled dialog changes nothing, so Save keeps writing to the file it wrote before.
-    if (!dlgFile.ShowOpen() || dlgFile.FileName.isEmpty())
+    if (!dlgFile.ShowOpen() || dialog.fileName.isEmpty())
         return;
 
     // The path is taken only once the file has loaded: Save must not write this list over a file
     // whose lines it does not hold.
-    if (const auto error = LoadHostsFile(state.hostList(), dlgFile.FileName)) {
+    if (const auto error = LoadHostsFile(state.hostList(), dialog.fileName)) {
         showFailure(dialogs, *error);
         return;
     }
-    state.setCurrentPath(dlgFile.FileName);
+    state.setCurrentPath(dialog.fileName);
     state.setSaveEnabled(true);
     state.setAutosaveEnabled(true);
 }
@@ -68,14 +64,14 @@ void SaveCommand(EditorState& state, Dialogs& dialogs)
 
 void SaveAsCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs)
 {
-    dlgFile.CancelError = false;
-    dlgFile.DialogTitle = QStringLiteral("Сохраняемся");
-    dlgFile.FileName = QStringLiteral("hosts");
-    dlgFile.InitDir = startingFolder(state);
-    if (!dlgFile.ShowSave() || dlgFile.FileName.isEmpty())
+    FileDialogSettings& dialog = dlgFile.settings;
+    dialog.title = QStringLiteral("Сохраняемся");
+    dialog.fileName = QStringLiteral("hosts");
+    dialog.initialDir = startingFolder(state);
+    if (!dlgFile.ShowSave() || dialog.fileName.isEmpty())
         return;
 
-    state.setCurrentPath(dlgFile.FileName);
+    state.setCurrentPath(dialog.fileName);
     state.setSaveEnabled(true);
     state.setAutosaveEnabled(true);
     SaveCommand(state, dialogs);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File menu's commands and dlgFile, the one file dialog they share.
 #pragma once
 
@@ -9,8 +10,8 @@ namespace zarvello {
 
 class EditorState;
 
-// A file dialog whose settings stay set between uses, as the commands rely on: a Save As after
-// an Open shows the Open's filter and default extension.
+// dlgFile: a file dialog whose settings stay set between uses, as the commands rely on: a Save As
+// after an Open shows the Open's filter and default extension.
 class CommonDialog {
 public:
     explicit CommonDialog(Dialogs& dialogs)
@@ -18,21 +19,14 @@ public:
     {
     }
 
-    bool CancelError = false;
-    QString DialogTitle;
-    QString FileName;
-    QString DefaultExt;
-    QString Filter;
-    int FilterIndex = 0; // 1 is the first filter
-    QString InitDir;
+    FileDialogSettings settings;
 
-    // Each shows its modal dialog with these settings and stores the chosen path in FileName.
-    // They return false, leaving FileName as it was, when the person cancels.
+    // Each shows its modal dialog with the settings and stores the chosen path as the file name.
+    // They return false, leaving it as it was, when the person cancels.
     bool ShowOpen();
     bool ShowSave();
 
 private:
-    FileDialogSettings settings() const;
     Dialogs& m_dialogs;
 };
 

@@ -3,7 +3,9 @@
 #include "qt_dialogs.h"
 #include "one_line_validator.h"
 
+#include <QAbstractItemView>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -22,19 +24,40 @@ public:
     {
     }
 
+    // Listing the folder takes a moment; when it arrives the dialog selects the preset file and
+    // writes it into the name field beside what the person typed. What they typed stays.
+    void keepTypedName()
+    {
+        auto* nameField = findChild<QLineEdit*>("fileNameEdit");
+        auto* listing = findChild<QFileSystemModel*>();
+        if (!nameField || !listing)
+            return;
+        connect(nameField, &QLineEdit::textEdited, this, [this](const QString& text) { m_typed = text; });
+        const auto restore = [this, nameField] {
+            if (!m_typed.isNull() && nameField->text() != m_typed)
+                nameField->setText(m_typed);
+        };
+        connect(listing, &QFileSystemModel::directoryLoaded, this, restore,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    }
+
     void accept() override
     {
         auto* nameField = findChild<QLineEdit*>("fileNameEdit");
-        if (nameField && !m_defaultExt.isEmpty() && !nameField->text().isEmpty()) {
+        if (nameField && !nameField->text().isEmpty()) {
             const QFileInfo typed(directory().absoluteFilePath(nameField->text()));
-            if (!typed.exists() && !typed.fileName().contains(u'.'))
+            if (!m_defaultExt.isEmpty() && !typed.exists() && !typed.fileName().contains(u'.'))
                 nameField->setText(nameField->text() + u'.' + m_defaultExt);
+            // The name field decides: a selection left in the list would win over a typed name.
+            if (auto* list = findChild<QAbstractItemView*>("listView"))
+                list->selectionModel()->clearSelection();
         }
         QFileDialog::accept();
     }
 
 private:
     QString m_defaultExt;
+    QString m_typed; // null until the person types a name
 };
 
 std::optional<QString> choosePath(QWidget* parent, const FileDialogSettings& settings, QFileDialog::AcceptMode mode)
@@ -42,6 +65,7 @@ std::optional<QString> choosePath(QWidget* parent, const FileDialogSettings& set
     HostsFileDialog dialog(parent, settings);
     // Qt's own dialog looks and behaves the same on every desktop and speaks Russian with Qt.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.keepTypedName();
     dialog.setAcceptMode(mode);
     if (mode == QFileDialog::AcceptOpen) {
         dialog.setFileMode(QFileDialog::ExistingFile);

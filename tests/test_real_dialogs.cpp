@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The real message box, input box and file dialog behind the dialogs seam, answered as a person
+// would once each is on screen.
+#include "file_bytes.h"
+#include "modal.h"
+#include "qt_dialogs.h"
+#include "translations.h"
+
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using namespace zarvello;
+
+class TestRealDialogs : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QWidget m_parent;
+    QtDialogs m_dialogs{&m_parent};
+
+private slots:
+    void initTestCase() { installRussianTranslation(*QCoreApplication::instance()); }
+
+    void aMessageHasOneButton()
+    {
+        QString shown;
+        whenModal<QMessageBox>([&](QMessageBox* box) {
+            for (QAbstractButton* button : box->buttons())
+                shown += button->text().remove('&') + ' ';
+            shown += box->windowTitle() + ": " + box->text();
+            box->buttons().constFirst()->click();
+        });
+        m_dialogs.showMessage("Введите хоть что-нибудь", "Не майтесь дурью");
+        QCOMPARE(shown, QString("OK Не майтесь дурью: Введите хоть что-нибудь"));
+    }
+
+    void theEditPrompt_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("typed"); // replaces the text; "paste:" pastes; empty accepts as shown
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<std::optional<QString>>("reply");
+        const QString lineFeed = "a\nb";
+        const QString longer(40000, 'x'); // past what the field holds
+        QTest::newRow("retyped") << "old" << "typed.example" << true << std::optional<QString>("typed.example");
+        QTest::newRow("cancelled") << "old" << "ignored" << false << std::optional<QString>();
+        QTest::newRow("a line feed, unchanged") << lineFeed << "" << true << std::optional<QString>(lineFeed);
+        QTest::newRow("too long to show, unchanged") << longer << "" << true << std::optional<QString>(longer);
+        QTest::newRow("a pasted line break") << "" << "paste:a\r\nb\rc" << true << std::optional<QString>("a b c");
+    }
+
+    void theEditPrompt()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, typed);
+        QFETCH(bool, accept);
+        QFETCH(std::optional<QString>, reply);
+        QString shown;
+        whenModal<QInputDialog>([&](QInputDialog* dialog) {
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            shown = dialog->windowTitle() + ": " + dialog->labelText() + ' ' + buttons->button(QDialogButtonBox::Cancel)->text().remove('&');
+            auto* field = dialog->findChild<QLineEdit*>();
+            if (typed.startsWith("paste:")) {
+                QGuiApplication::clipboard()->setText(typed.mid(6));
+                QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+            } else if (!typed.isEmpty()) {
+                field->selectAll();
+                QTest::keyClicks(field, typed);
+            }
+            QTest::keyClick(field, accept ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        QCOMPARE(m_dialogs.askText("Измените адресс", "Редактирование записи", entry), reply);
+        QCOMPARE(shown, QString("Редактирование записи: Измените адресс Отмена"));
+    }
+
+    void theFileDialog_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("typed"); // before the folder is listed; empty takes the preset name
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("open the preset") << false << "" << "hosts";
+        QTest::newRow("save over the preset") << true << "" << "hosts";
+        QTest::newRow("a new name gets the extension") << true << "fresh" << "fresh.hosts";
+        QTest::newRow("an existing name does not") << true << "other" << "other";
+        QTest::newRow("a name with a dot does not") << true << "my.list" << "my.list";
+    }
+
+    void theFileDialog()
+    {
+        QFETCH(bool, save);
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
+        writeBytes(m_dir.filePath("hosts"), "x\r\n");
+        writeBytes(m_dir.filePath("other"), "y\r\n");
+        const FileDialogSettings settings{"Открыть", "hosts", "hosts", "hosts|hosts", 1, m_dir.path()};
+        QString shown;
+        // At once, as a person typing the moment the dialog shows, before its folder is listed.
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            shown = dialog->windowTitle() + ' ' + dialog->selectedNameFilter() + ' ' + dialog->directory().absolutePath() + ' ' + name->text();
+            name->setFocus();
+            if (!typed.isEmpty()) {
+                name->selectAll();
+                QTest::keyClicks(name, typed);
+            }
+            auto* listing = dialog->findChild<QFileSystemModel*>();
+            QVERIFY(QTest::qWaitFor([&] { return listing->rowCount(listing->index(m_dir.path())) >= 1; }));
+            QTest::qWait(50);
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        const auto path = save ? m_dialogs.chooseSavePath(settings) : m_dialogs.chooseOpenPath(settings);
+        QCOMPARE(path.value_or("<cancelled>"), m_dir.filePath(chosen));
+        QCOMPARE(shown, "Открыть hosts (hosts) " + m_dir.path() + " hosts");
+    }
+
+    void aFileDialogCancelledGivesNothing()
+    {
+        QStringList filters;
+        whenModal<QFileDialog>([&](QFileDialog* dialog) {
+            filters = dialog->nameFilters();
+            dialog->reject();
+        });
+        QCOMPARE(m_dialogs.chooseSavePath({"Сохраняемся", "hosts", "", "", 0, m_dir.path()}), std::nullopt);
+        QCOMPARE(filters.size(), 1); // with no filter set, Qt's own one for every file
+    }
+};
+
+QTEST_MAIN(TestRealDialogs)
+#include "test_real_dialogs.moc"
