@@ -1,5 +1,7 @@
-# Sourced by the scripts that drive the real program on a private X server.
-# Starts Xvfb on a free display and makes sure it and the program are gone on exit.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Sourced by the scripts that drive the real program on a private X server: starts Xvfb on a
+# display it picks itself (-displayfd, so parallel runs never race for a number) and makes sure it
+# and the program are gone on exit.
 
 xvfb_pid=""
 app_pid=""
@@ -12,22 +14,11 @@ stop_x() {
 
 # start_x WIDTHxHEIGHT: exports DISPLAY once the server answers.
 start_x() {
-    local geometry=$1 number
-    for number in $(seq 90 140); do
-        [[ -e /tmp/.X11-unix/X$number || -e /tmp/.X$number-lock ]] && continue
-        Xvfb ":$number" -screen 0 "${geometry}x24" -nolisten tcp >/dev/null 2>&1 &
-        xvfb_pid=$!
-        export DISPLAY=":$number"
-        for _ in $(seq 50); do
-            xdpyinfo >/dev/null 2>&1 && return 0
-            kill -0 "$xvfb_pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill "$xvfb_pid" 2>/dev/null || true
-        xvfb_pid=""
-    done
-    echo "could not start Xvfb" >&2
-    return 1
+    local number
+    exec {fd}< <(Xvfb -displayfd 1 -screen 0 "${1}x24" -nolisten tcp 2>/dev/null & echo "pid $!"; wait)
+    read -r _ xvfb_pid <&"$fd"
+    read -r -t 10 number <&"$fd" || { echo "could not start Xvfb" >&2; return 1; }
+    export DISPLAY=":$number"
 }
 
 # start_app PROGRAM...: starts it and waits (at most 10 s) for its window, whose id it leaves in

@@ -155,19 +155,6 @@ private slots:
         QCOMPARE(w.dialogs.answers.size(), 1); // Up at the first entry moved nothing, asked nothing
     }
 
-    void controlsFollowTheState()
-    {
-        WindowFixture w;
-        auto* check = w.get<QCheckBox>("Check1");
-        w.state.setSaveEnabled(true);
-        w.state.setAutosaveEnabled(true);
-        QVERIFY(w.get<QAction>("save")->isEnabled() && check->isEnabled());
-        QTest::mouseClick(check, Qt::LeftButton);
-        QVERIFY(w.state.autosaveValue());
-        w.state.setAutosaveValue(false);
-        QVERIFY(!check->isChecked());
-    }
-
     void rowsKeepToOneLine_data()
     {
         QTest::addColumn<QString>("entry");
@@ -183,18 +170,8 @@ private slots:
         QFETCH(QString, shown);
         WindowFixture w;
         w.state.hostList().AddItem(entry);
-        auto* list = w.get<HostListView>("List1");
-        const QModelIndex row = w.state.hostList().index(0);
-        QCOMPARE(static_cast<QStyledItemDelegate*>(list->itemDelegate())->displayText(row.data(), QLocale()), shown);
-    }
-
-    void closingAsksNothing()
-    {
-        WindowFixture w;
-        w.window.show();
-        w.state.hostList().AddItem("unsaved");
-        QVERIFY(w.window.close());
-        QCOMPARE(w.dialogs.messages.size() + w.dialogs.questions.size(), 0);
+        auto* rows = static_cast<QStyledItemDelegate*>(w.get<HostListView>("List1")->itemDelegate());
+        QCOMPARE(rows->displayText(w.state.hostList().index(0).data(), QLocale()), shown);
     }
 };
 

@@ -101,13 +101,11 @@ private slots:
         writeBytes(m_dir.filePath("other"), "y\r\n");
         const FileDialogSettings settings{"Открыть", "hosts", "hosts", "hosts|hosts", 1, m_dir.path()};
         QString shown;
-        // At once, as a person typing the moment the dialog shows, before its folder is listed.
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        whenModal<QFileDialog>([&](QFileDialog* dialog) {
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             shown = dialog->windowTitle() + ' ' + dialog->selectedNameFilter() + ' ' + dialog->directory().absolutePath() + ' ' + name->text();
             name->setFocus();
-            if (!typed.isEmpty()) {
+            if (!typed.isEmpty()) { // at once, before the folder is listed
                 name->selectAll();
                 QTest::keyClicks(name, typed);
             }

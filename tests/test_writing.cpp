@@ -49,7 +49,18 @@ QByteArray answer(int error, FileError::Reason reason = {}, FileError::FileState
     return protocol::encodeAnswer(FileError{{}, {}, reason, error, state});
 }
 
+struct Case {
+    QString setup;      // as root, before the save
+    QString command;    // runs the helper, as someone or somewhere
+    QByteArray fault;   // a failing call, see system_faults.cpp
+    QByteArray request;
+    QByteArray output;  // the answer, and whatever command adds
+    QString after;      // what hosts then holds: old, new, or unchecked
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(Case)
 
 class TestWriting : public QObject {
     Q_OBJECT
@@ -66,22 +77,17 @@ private slots:
 
     void saves_data()
     {
-        QTest::addColumn<QString>("setup");    // as root, before the save
-        QTest::addColumn<QString>("command");  // runs the helper, as someone or somewhere
-        QTest::addColumn<QByteArray>("fault"); // a failing call, see system_faults.cpp
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<QByteArray>("output"); // the answer, and whatever command adds
-        QTest::addColumn<QString>("after");     // what hosts then holds: old, new, or unchecked
+        QTest::addColumn<Case>("c");
         const QByteArray ok = "ok\n";
         const QString helper = R"("$HELPER")";
-        // path: in the case's folder, or absolute, or (starting with '=') sent as it is.
+        // path: in the case's folder, or absolute, or (after '=') sent as it is.
         const auto row = [&](const char* name, const QString& setup, const QByteArray& output, const QString& after,
                              const QByteArray& fault = {}, const QString& command = R"("$HELPER")",
                              const QByteArray& path = "hosts", const QByteArray& content = New) {
             const QByteArray full = path.startsWith('=') ? path.mid(1)
                 : path.startsWith('/')                   ? path
                                                          : QFile::encodeName(m_dir.filePath(name)) + '/' + path;
-            QTest::newRow(name) << setup << command << fault << protocol::encodeRequest(full, content) << output << after;
+            QTest::newRow(name) << Case{setup, command, fault, protocol::encodeRequest(full, content), output, after};
         };
         const auto fault = [](const char* call, int error, int flags = 0, int skip = 0) {
             return QByteArray(call) + ' ' + QByteArray::number(error) + ' ' + QByteArray::number(flags) + ' '
@@ -152,32 +158,27 @@ private slots:
         row("no such folder", {}, answer(ENOENT), "old", {}, helper, "missing/hosts");
         row("a file the person may not write", R"(chmod 0777 "$D")", answer(EACCES), "old", {},
             "setpriv --reuid 65534 --regid 65534 --clear-groups " + helper);
-        QTest::newRow("oversize") << QString() << helper << QByteArray() << QByteArray("5 134217729\n/tmp/") << invalid << "old";
-        QTest::newRow("truncated frame") << QString() << helper << QByteArray() << QByteArray("5 3\n/tmp/h") << invalid << "old";
-        QTest::newRow("not a header") << QString() << helper << QByteArray() << QByteArray("hello world\n") << invalid << "old";
+        QTest::newRow("oversize") << Case{{}, helper, {}, "5 134217729\n/tmp/", invalid, "old"};
+        QTest::newRow("truncated frame") << Case{{}, helper, {}, "5 3\n/tmp/h", invalid, "old"};
+        QTest::newRow("not a header") << Case{{}, helper, {}, "hello world\n", invalid, "old"};
     }
 
     void saves()
     {
-        QFETCH(QString, setup);
-        QFETCH(QString, command);
-        QFETCH(QByteArray, fault);
-        QFETCH(QByteArray, request);
-        QFETCH(QByteArray, output);
-        QFETCH(QString, after);
+        QFETCH(Case, c);
         const QString folder = m_dir.filePath(QTest::currentDataTag());
         const QString file = folder + "/hosts";
         QVERIFY(QDir().mkpath(folder));
         writeBytes(file, Old);
-        shell(setup, file);
+        shell(c.setup, file);
         const QByteArray fingerprint = shell(Fingerprint, file);
         const auto names = [&] { return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
         const QStringList before = names();
 
-        QCOMPARE(shell(command, file, request, fault), output);
-        if (after.isEmpty())
+        QCOMPARE(shell(c.command, file, c.request, c.fault), c.output);
+        if (c.after.isEmpty())
             return;
-        QCOMPARE(readBytes(file), after == "old" ? Old : New);
+        QCOMPARE(readBytes(file), c.after == "old" ? Old : New);
         QCOMPARE(shell(Fingerprint, file), fingerprint);
         QCOMPARE(names(), before);
     }

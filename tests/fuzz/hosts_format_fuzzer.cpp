@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a hosts file: they load without a crash, also into a list that holds entries
-// already; with a typed entry added they save for real as their canonical form (every line with
-// CR LF, in sorted order); and what was saved loads back to the same entries.
+// already; with a typed name added they save for real as their canonical form (each line with
+// CR LF, in case-folded order); and what was saved loads back to the same entries. The same bytes
+// as the privileged helper's input parse only to what encodes back to them.
 #include "dialogs.h"
 #include "editor_state.h"
 #include "entry_commands.h"
@@ -9,14 +10,9 @@
 #include "line_codec.h"
 #include "save_protocol.h"
 
-#include <QByteArray>
-
 #include <algorithm>
-#include <cstdint>
-#include <cstdlib>
 #include <cstdio>
-#include <sys/mman.h>
-#include <unistd.h>
+#include <cstdlib>
 
 using namespace zarvello;
 
@@ -30,65 +26,41 @@ void check(bool condition, const char* what)
     }
 }
 
-// The format as plainly as it can be said: CR LF or CR ends a line, and a final terminator
-// adds no empty line.
+// The format as plainly as it can be said: CR LF or CR ends a line; a final one adds none.
 QList<QByteArray> referenceLines(QByteArrayView bytes)
 {
-    QList<QByteArray> lines;
-    QByteArray line;
-    bool pending = false;
+    QList<QByteArray> lines{{}};
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\r') {
-            lines << line;
-            line.clear();
-            pending = false;
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
-        } else {
-            line += c;
-            pending = true;
+        if (bytes[i] != '\r') {
+            lines.last() += bytes[i];
+            continue;
         }
+        lines << QByteArray();
+        if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
     }
-    if (pending)
-        lines << line;
+    if (lines.last().isEmpty())
+        lines.removeLast();
     return lines;
 }
 
-// Answers no question: the fuzzer only types.
+QList<QByteArray> split(QByteArrayView bytes, qsizetype piece)
+{
+    QList<QByteArray> lines;
+    LineSplitter splitter;
+    for (qsizetype at = 0; at < bytes.size(); at += piece)
+        splitter.feed(bytes.sliced(at, std::min(piece, bytes.size() - at)), lines);
+    splitter.finish(lines);
+    return lines;
+}
+
 class Silent : public Dialogs {
-public:
     void showMessage(const QString&, const QString&) override {}
     std::optional<QString> askText(const QString&, const QString&, const QString&) override { return {}; }
     std::optional<QString> chooseOpenPath(const FileDialogSettings&) override { return {}; }
     std::optional<QString> chooseSavePath(const FileDialogSettings&) override { return {}; }
 };
 
-// A folder on a memory file system, so that a real save per input costs no disk.
-QString scratchFile()
-{
-    static const QString path = [] {
-        char folder[] = "/dev/shm/zarvello-fuzz-XXXXXX";
-        check(::mkdtemp(folder) != nullptr, "mkdtemp");
-        return QString::fromLatin1(folder) + "/hosts";
-    }();
-    return path;
-}
-
-QList<QByteArray> linesLoadedFrom(QByteArrayView bytes, qsizetype pieceSize)
-{
-    QList<QByteArray> lines;
-    LineSplitter splitter;
-    for (qsizetype at = 0; at < bytes.size(); at += pieceSize)
-        splitter.feed(bytes.sliced(at, std::min(pieceSize, bytes.size() - at)), lines);
-    splitter.finish(lines);
-    return lines;
-}
-
-} // namespace
-
-// The same bytes as what the privileged helper reads: a request parses only to what encodes back
-// to the very bytes it took, and an answer line only to what encodes back to that line.
 void checkProtocol(QByteArrayView bytes)
 {
     const protocol::Parsed parsed = protocol::parseRequest(bytes);
@@ -101,52 +73,44 @@ void checkProtocol(QByteArrayView bytes)
         check(protocol::encodeAnswer(answer) == line.toByteArray() + '\n', "an answer that does not encode back");
 }
 
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     checkProtocol(bytes);
-    const QList<QByteArray> reference = referenceLines(bytes);
+    const QList<QByteArray> lines = split(bytes, qsizetype(size % 7) + 1);
+    check(lines == referenceLines(bytes) && lines == split(bytes, 1 << 16), "the lines are not those of the file");
+    if (lines.size() >= HostList::MaxCount)
+        return 0;
 
-    // However the bytes arrive, the lines are the same, and each keeps its bytes.
-    const QList<QByteArray> lines = linesLoadedFrom(bytes, qsizetype(size % 7) + 1);
-    check(lines == linesLoadedFrom(bytes, qsizetype(size) + 1), "lines depend on how the bytes arrive");
-    check(lines == reference, "the lines are not those of the file");
-    for (const QByteArray& line : lines)
-        check(encodeLine(decodeLine(line)) == line, "a line's bytes do not survive as text");
-
-    if (lines.size() > HostList::MaxCount)
-        return 0; // refused as a whole; the unit tests cover that
-
-    // The real reader, through a file.
-    static const int file = memfd_create("hosts", 0);
-    check(file >= 0 && ftruncate(file, 0) == 0 && pwrite(file, data, size, 0) == ssize_t(size), "memfd");
-    const ReadResult read = readHostsFile(QStringLiteral("/proc/self/fd/%1").arg(file), HostList::MaxCount);
-    check(!read.error && read.lines == lines, "reading the file");
-
-    // Loaded in two parts, as a second Open merges into the list, and a typed name added: the
-    // order one AddItem after another gives, the name on one line whatever it holds.
+    // Loaded in two parts, as a second Open merges, and a typed name added: the order one AddItem
+    // after another gives, the name on one line whatever it holds.
     EditorState state;
-    HostList& list = state.hostList();
     const qsizetype half = lines.size() / 2;
-    check(list.addLines(lines.first(half)) && list.addLines(lines.sliced(half)), "adding the lines");
+    check(state.hostList().addLines(lines.first(half)) && state.hostList().addLines(lines.sliced(half)), "adding");
     const QString typed = decodeLine(bytes.first(std::min<qsizetype>(bytes.size(), 64)));
-    Silent dialogs;
-    check(AddEntry(state, dialogs, typed) || list.Count() == HostList::MaxCount, "adding the typed name");
-    QList<QByteArray> sorted = reference;
-    if (!typed.isEmpty() && reference.size() < HostList::MaxCount)
+    Silent silent;
+    check(AddEntry(state, silent, typed), "adding the typed name");
+    QList<QByteArray> sorted = lines;
+    if (!typed.isEmpty())
         sorted << encodeLine(blockingPrefix + oneLine(typed) + entryTag);
     std::stable_sort(sorted.begin(), sorted.end(), [](const QByteArray& a, const QByteArray& b) {
         return QString::compare(decodeLine(a), decodeLine(b), Qt::CaseInsensitive) < 0;
     });
+    check(state.hostList().lines() == sorted, "not the case-folded order");
+    for (const QByteArray& line : lines)
+        check(encodeLine(decodeLine(line)) == line, "a line's bytes do not survive as text");
 
-    // Saved for real: the lines in that order, each with CR LF; loaded back, the same entries.
-    state.setCurrentPath(scratchFile());
+    // Saved for real, on a memory file system, and loaded back.
+    static const QString file = [] {
+        char folder[] = "/dev/shm/zarvello-fuzz-XXXXXX";
+        check(::mkdtemp(folder) != nullptr, "mkdtemp");
+        return QString::fromLatin1(folder) + "/hosts";
+    }();
+    state.setCurrentPath(file);
     check(!SaveHostsFile(state), "saving");
-    QByteArray canonical;
-    for (const QByteArray& line : sorted)
-        canonical += line + "\r\n";
-    const ReadResult saved = readHostsFile(state.currentPath(), HostList::MaxCount);
-    check(joinLines(saved.lines) == canonical, "saved bytes are not the canonical form");
-    check(saved.lines == list.lines(), "load(save(load(x))) differs from load(x)");
+    const ReadResult saved = readHostsFile(file, HostList::MaxCount);
+    check(joinLines(saved.lines) == joinLines(sorted) && saved.lines == sorted, "saved and loaded back differently");
     return 0;
 }
