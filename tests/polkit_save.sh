@@ -1,27 +1,30 @@
 #!/usr/bin/env bash
-# Saves as the user nobody into a root-owned file through the real pkexec and polkitd, once with
-# a rule that gives the administrator rights and once with one that refuses them.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# As nobody, autosaves into a root-owned 0644 file through the real pkexec and polkitd: with a rule
+# that gives the administrator rights (one prompt for three saves; owner and mode kept) and with
+# one that refuses them (each save reported; the file as it was).
 # Usage: polkit_save.sh DRIVER HELPER POLICY
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 0755 "$work"
-# nobody runs the driver; the build folder may be closed to it.
-install -m 0755 "$1" "$work/driver"
+install -m 0755 "$1" "$work/driver" # nobody runs it; the build folder may be closed to them
 sed "s|@ZARVELLO_HELPER@|$(realpath "$2")|" "$3" >"$work/action.policy"
 for result in YES NO; do
-    cat >"$work/$result.rules" <<RULES
-polkit.addRule(function(action, subject) {
-    if (action.id == "org.zarvello.Zarvello.save-hosts-file" && subject.user == "nobody")
-        return polkit.Result.$result;
-});
-RULES
-    mkdir -m 0755 "$work/etc-$result"
-    printf '127.0.0.1 localhost\r\n' >"$work/etc-$result/hosts"
-    chmod 0644 "$work/etc-$result/hosts"
-    rights=$([[ $result == YES ]] && echo given || echo refused)
-    "$here/with_polkit.sh" "$work/action.policy" "$work/$result.rules" \
-        env ZARVELLO_TARGET="$work/etc-$result/hosts" ZARVELLO_RIGHTS="$rights" ZARVELLO_HELPER="$(realpath "$2")" \
-        setpriv --reuid=65534 --regid=65534 --clear-groups -- "$work/driver"
+    printf 'polkit.addRule(function(action, subject) {\n  if (action.id == "org.zarvello.Zarvello.save-hosts-file" && subject.user == "nobody")\n    return polkit.Result.%s;\n});\n' \
+        "$result" >"$work/rules"
+    mkdir -m 0755 "$work/$result"
+    printf '127.0.0.1 localhost\r\n' >"$work/$result/hosts"
+    chmod 0644 "$work/$result/hosts"
+    got=$("$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" env ZARVELLO_TARGET="$work/$result/hosts" \
+        ZARVELLO_HELPER="$(realpath "$2")" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$work/driver" 2>/dev/null)
+    echo "$result: $got"
+    state=$(stat -c '%u %a' "$work/$result/hosts")
+    if [[ $result == YES ]]; then
+        [[ $got == "launches 1, messages 0, saved" && $state == "0 644" ]] || { echo "FAIL: rights given: $state"; exit 1; }
+    else
+        [[ $(head -n 1 <<<"$got") == "launches 3, messages 3, not saved" && $got == *"Права администратора не получены."* ]] ||
+            { echo "FAIL: rights refused"; exit 1; }
+        printf '127.0.0.1 localhost\r\n' | cmp -s - "$work/$result/hosts" || { echo "FAIL: the file changed"; exit 1; }
+    fi
 done

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real message box, input box and file dialog behind the dialogs seam, answered as a person
 // would once each is on screen.
-#include "file_bytes.h"
-#include "modal.h"
+#include "support.h"
+
 #include "qt_dialogs.h"
 #include "translations.h"
 
@@ -15,7 +15,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 using namespace zarvello;
 
@@ -32,40 +31,35 @@ private slots:
     {
         QString shown;
         whenModal<QMessageBox>([&](QMessageBox* box) {
-            for (QAbstractButton* button : box->buttons())
-                shown += button->text().remove('&') + ' ';
-            shown += box->windowTitle() + ": " + box->text();
+            shown = box->buttons().size() == 1 ? box->windowTitle() + ": " + box->text() : "buttons";
             box->buttons().constFirst()->click();
         });
         m_dialogs.showMessage("Введите хоть что-нибудь", "Не майтесь дурью");
-        QCOMPARE(shown, QString("OK Не майтесь дурью: Введите хоть что-нибудь"));
+        QCOMPARE(shown, QString("Не майтесь дурью: Введите хоть что-нибудь"));
     }
 
     void theEditPrompt_data()
     {
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("typed"); // replaces the text; "paste:" pastes; empty accepts as shown
-        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("typed"); // replaces the text, "paste:" pastes, empty leaves it; "!" cancels
         QTest::addColumn<std::optional<QString>>("reply");
-        const QString lineFeed = "a\nb";
         const QString longer(40000, 'x'); // past what the field holds
-        QTest::newRow("retyped") << "old" << "typed.example" << true << std::optional<QString>("typed.example");
-        QTest::newRow("cancelled") << "old" << "ignored" << false << std::optional<QString>();
-        QTest::newRow("a line feed, unchanged") << lineFeed << "" << true << std::optional<QString>(lineFeed);
-        QTest::newRow("too long to show, unchanged") << longer << "" << true << std::optional<QString>(longer);
-        QTest::newRow("a pasted line break") << "" << "paste:a\r\nb\rc" << true << std::optional<QString>("a b c");
+        QTest::newRow("retyped") << "old" << "typed.example" << std::optional<QString>("typed.example");
+        QTest::newRow("cancelled") << "old" << "!" << std::optional<QString>();
+        QTest::newRow("a line feed, unchanged") << "a\nb" << "" << std::optional<QString>("a\nb");
+        QTest::newRow("too long to show, unchanged") << longer << "" << std::optional<QString>(longer);
+        QTest::newRow("a pasted line break") << "" << "paste:a\r\nb\rc" << std::optional<QString>("a b c");
     }
 
     void theEditPrompt()
     {
         QFETCH(QString, entry);
         QFETCH(QString, typed);
-        QFETCH(bool, accept);
         QFETCH(std::optional<QString>, reply);
         QString shown;
         whenModal<QInputDialog>([&](QInputDialog* dialog) {
-            auto* buttons = dialog->findChild<QDialogButtonBox*>();
-            shown = dialog->windowTitle() + ": " + dialog->labelText() + ' ' + buttons->button(QDialogButtonBox::Cancel)->text().remove('&');
+            shown = dialog->windowTitle() + ": " + dialog->labelText() + ' '
+                + dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text().remove('&');
             auto* field = dialog->findChild<QLineEdit*>();
             if (typed.startsWith("paste:")) {
                 QGuiApplication::clipboard()->setText(typed.mid(6));
@@ -74,7 +68,7 @@ private slots:
                 field->selectAll();
                 QTest::keyClicks(field, typed);
             }
-            QTest::keyClick(field, accept ? Qt::Key_Return : Qt::Key_Escape);
+            QTest::keyClick(field, typed == "!" ? Qt::Key_Escape : Qt::Key_Return);
         });
         QCOMPARE(m_dialogs.askText("Измените адресс", "Редактирование записи", entry), reply);
         QCOMPARE(shown, QString("Редактирование записи: Измените адресс Отмена"));
@@ -83,13 +77,14 @@ private slots:
     void theFileDialog_data()
     {
         QTest::addColumn<bool>("save");
-        QTest::addColumn<QString>("typed"); // before the folder is listed; empty takes the preset name
+        QTest::addColumn<QString>("typed"); // at once, before the folder is listed; "!" cancels
         QTest::addColumn<QString>("chosen");
         QTest::newRow("open the preset") << false << "" << "hosts";
         QTest::newRow("save over the preset") << true << "" << "hosts";
         QTest::newRow("a new name gets the extension") << true << "fresh" << "fresh.hosts";
         QTest::newRow("an existing name does not") << true << "other" << "other";
         QTest::newRow("a name with a dot does not") << true << "my.list" << "my.list";
+        QTest::newRow("cancelled") << false << "!" << "<cancelled>";
     }
 
     void theFileDialog()
@@ -105,29 +100,18 @@ private slots:
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             shown = dialog->windowTitle() + ' ' + dialog->selectedNameFilter() + ' ' + dialog->directory().absolutePath() + ' ' + name->text();
             name->setFocus();
-            if (!typed.isEmpty()) { // at once, before the folder is listed
+            if (!typed.isEmpty()) {
                 name->selectAll();
                 QTest::keyClicks(name, typed);
             }
             auto* listing = dialog->findChild<QFileSystemModel*>();
             QVERIFY(QTest::qWaitFor([&] { return listing->rowCount(listing->index(m_dir.path())) >= 1; }));
             QTest::qWait(50);
-            QTest::keyClick(name, Qt::Key_Return);
+            QTest::keyClick(name, typed == "!" ? Qt::Key_Escape : Qt::Key_Return);
         });
         const auto path = save ? m_dialogs.chooseSavePath(settings) : m_dialogs.chooseOpenPath(settings);
-        QCOMPARE(path.value_or("<cancelled>"), m_dir.filePath(chosen));
+        QCOMPARE(path.value_or(m_dir.filePath("<cancelled>")), m_dir.filePath(chosen));
         QCOMPARE(shown, "Открыть hosts (hosts) " + m_dir.path() + " hosts");
-    }
-
-    void aFileDialogCancelledGivesNothing()
-    {
-        QStringList filters;
-        whenModal<QFileDialog>([&](QFileDialog* dialog) {
-            filters = dialog->nameFilters();
-            dialog->reject();
-        });
-        QCOMPARE(m_dialogs.chooseSavePath({"Сохраняемся", "hosts", "", "", 0, m_dir.path()}), std::nullopt);
-        QCOMPARE(filters.size(), 1); // with no filter set, Qt's own one for every file
     }
 };
 

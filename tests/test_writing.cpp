@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Saving, through the privileged helper as a plain command: what a save keeps, what it refuses,
 // what each failing call, full disk or crash leaves on disk, and where planted links cannot lead.
-#include "file_bytes.h"
+#include "support.h"
 #include "file_error.h"
 #include "save_protocol.h"
 

@@ -1,23 +1,99 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Open, Save, Save As and Exit from the menu: what each asks, reads, writes and enables.
-#include "file_bytes.h"
+// The commands as the person meets them: AddEntry and EditEntry, and Open, Save, Save As and Exit
+// from the menu: what each adds, asks, shows, reads, writes and enables.
+#include "entry_commands.h"
 #include "hosts_file.h"
-#include "window_fixture.h"
+#include "support.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 using namespace zarvello;
 
-class TestFileCommands : public QObject {
+class TestCommands : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
 private slots:
+    void addEntry_data()
+    {
+        QTest::addColumn<QStringList>("inputs");
+        QTest::addColumn<bool>("autosave");
+        QTest::addColumn<QStringList>("entries");
+        const QStringList none;
+        QTest::newRow("a name") << QStringList{"foo"} << false << QStringList{"127.0.0.1 foo ##"};
+        QTest::newRow("sorted, twice") << QStringList{"b", "a", "b"} << false
+                                       << QStringList{"127.0.0.1 a ##", "127.0.0.1 b ##", "127.0.0.1 b ##"};
+        QTest::newRow("empty") << QStringList{""} << false << none;
+        QTest::newRow("a space") << QStringList{" "} << false << QStringList{"127.0.0.1   ##"};
+        QTest::newRow("pasted line breaks") << QStringList{"a\r\nb\rc\nd"} << false << QStringList{"127.0.0.1 a b c d ##"};
+        QTest::newRow("autosaved") << QStringList{"foo", "bar"} << true << QStringList{"127.0.0.1 bar ##", "127.0.0.1 foo ##"};
+        QTest::newRow("empty, autosaved all the same") << QStringList{"foo", ""} << true << QStringList{"127.0.0.1 foo ##"};
+    }
+
+    void addEntry()
+    {
+        QFETCH(QStringList, inputs);
+        QFETCH(bool, autosave);
+        QFETCH(QStringList, entries);
+        EditorState state;
+        ScriptedDialogs dialogs;
+        const QString file = m_dir.filePath(QTest::currentDataTag());
+        state.setCurrentPath(file);
+        state.setAutosaveValue(autosave);
+        for (const QString& input : inputs) {
+            const QStringList before = dialogs.messages;
+            QVERIFY(AddEntry(state, dialogs, input));
+            QCOMPARE(dialogs.messages, before + (input.isEmpty() ? QStringList{"Не майтесь дурью: Введите хоть что-нибудь"} : QStringList()));
+            QCOMPARE(readBytes(file), autosave ? joinLines(state.hostList().lines()) : QByteArray("<missing>"));
+        }
+        QCOMPARE(entriesOf(state.hostList()), entries);
+    }
+
+    void whatCannotBeDoneIsSaid()
+    {
+        EditorState full, unsaved;
+        ScriptedDialogs dialogs;
+        QVERIFY(full.hostList().addLines(QList<QByteArray>(HostList::MaxCount, "x")));
+        QVERIFY(!AddEntry(full, dialogs, "foo")); // the field keeps the name
+        QCOMPARE(dialogs.messages, QStringList{"Ошибка: Список полон: в нём уже 32767 записей, больше добавить нельзя. "
+                                               "Запись «foo» не добавлена."});
+        unsaved.setAutosaveValue(true);
+        unsaved.setCurrentPath(m_dir.filePath("missing/hosts"));
+        QVERIFY(AddEntry(unsaved, dialogs, "foo"));
+        QCOMPARE(dialogs.messages.size(), 2);
+        QVERIFY(dialogs.messages.last().startsWith(errorTitle + ": "));
+        QCOMPARE(unsaved.hostList().Count(), 1);
+    }
+
+    void editEntry_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("retyped, not sorted again") << 0 << std::optional<QString>("z") << QStringList{"z", "b", "c"};
+        QTest::newRow("emptied") << 1 << std::optional<QString>("") << QStringList{"a", "", "c"};
+        QTest::newRow("cancelled") << 2 << std::optional<QString>() << QStringList{"a", "b", "c"};
+    }
+
+    void editEntry()
+    {
+        QFETCH(int, position);
+        QFETCH(std::optional<QString>, answer);
+        QFETCH(QStringList, entries);
+        EditorState state;
+        ScriptedDialogs dialogs;
+        state.hostList().addLines({"c", "a", "b"});
+        dialogs.answers << answer;
+        EditEntry(state, dialogs, position);
+        EditEntry(state, dialogs, 3); // no entry there: nothing is asked
+        QCOMPARE(dialogs.questions, QStringList{"Редактирование записи: Измените адресс [" + QString(QChar('a' + position)) + "]"});
+        QCOMPARE(entriesOf(state.hostList()), entries);
+    }
+
     void open_data()
     {
         QTest::addColumn<QList<std::optional<QString>>>("answers");
@@ -110,5 +186,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFileCommands)
-#include "test_file_commands.moc"
+QTEST_MAIN(TestCommands)
+#include "test_commands.moc"

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the tests share: files as bytes, a scripted dialogs seam, the window over it, and answers
+// to real modal dialogs.
+#pragma once
+
+#include "main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QQueue>
+#include <QTest>
+#include <QTimer>
+
+namespace zarvello {
+
+inline QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return !path.isEmpty() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+inline void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+}
+
+inline QStringList entriesOf(const HostList& list)
+{
+    QStringList entries;
+    for (int i = 0; i < list.Count(); ++i)
+        entries << list.Item(i);
+    return entries;
+}
+
+// Records every question as "title: prompt [default]" and answers from a queue; nothing in the
+// queue's place means the person cancelled.
+class ScriptedDialogs : public Dialogs {
+public:
+    QStringList messages, questions, fileDialogKinds;
+    QList<FileDialogSettings> fileDialogs;
+    QQueue<std::optional<QString>> answers;
+
+    void showMessage(const QString& prompt, const QString& title) override { messages << title + ": " + prompt; }
+    std::optional<QString> askText(const QString& prompt, const QString& title, const QString& defaultText) override
+    {
+        questions << QStringLiteral("%1: %2 [%3]").arg(title, prompt, defaultText);
+        return take();
+    }
+    std::optional<QString> chooseOpenPath(const FileDialogSettings& settings) override { return file("open", settings); }
+    std::optional<QString> chooseSavePath(const FileDialogSettings& settings) override { return file("save", settings); }
+
+private:
+    std::optional<QString> file(const char* kind, const FileDialogSettings& settings)
+    {
+        fileDialogKinds << kind;
+        fileDialogs << settings;
+        return take();
+    }
+    std::optional<QString> take()
+    {
+        if (answers.isEmpty())
+            QTest::qFail("a question with no answer scripted", __FILE__, __LINE__);
+        return answers.isEmpty() ? std::nullopt : answers.dequeue();
+    }
+};
+
+struct WindowFixture {
+    ScriptedDialogs dialogs;
+    MainWindow window{dialogs};
+    EditorState& state = window.state();
+
+    template <typename T>
+    T* get(const char* name) { return window.findChild<T*>(name); }
+    // Clicks a menu item, as a person can: only one that is there and enabled.
+    bool trigger(const char* name)
+    {
+        auto* action = get<QAction>(name);
+        return action && action->isEnabled() && (action->trigger(), true);
+    }
+};
+
+// Hands the modal dialog of type Dialog to answer as soon as it shows; one that never shows, or
+// stays open after the answer, is closed, so that a test fails instead of hanging.
+template <typename Dialog>
+void whenModal(std::function<void(Dialog*)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        Dialog* dialog = nullptr;
+        if (QTest::qWaitFor([&] { return (dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())); }, 5000))
+            answer(dialog);
+        QTimer::singleShot(3000, [] {
+            while (QWidget* stuck = QApplication::activeModalWidget())
+                stuck->close();
+        });
+    });
+}
+
+} // namespace zarvello
