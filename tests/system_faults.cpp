@@ -2,13 +2,13 @@
 // Preloaded into the helper: one system call of a save fails, or kills the process, on demand.
 // ZARVELLO_FAULT="CALL ERRNO FLAGS SKIP": after SKIP calls of CALL whose open flags (or whose
 // descriptor's F_GETFL flags) include FLAGS, the next one fails with ERRNO, or with 0, kills.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,14 +18,9 @@ namespace {
 bool strikes(const char* call, int flags)
 {
     static char armed[32];
-    static int error = 0, wanted = 0, skip = 0;
-    static bool read = false;
-    if (!read) {
-        read = true;
-        if (const char* fault = std::getenv("ZARVELLO_FAULT"))
-            std::sscanf(fault, "%31s %d %d %d", armed, &error, &wanted, &skip);
-    }
-    if (std::strcmp(armed, call) != 0 || (flags & wanted) != wanted || skip-- > 0)
+    static int error = 0, wanted = 0, skip = 0, read = std::sscanf(std::getenv("ZARVELLO_FAULT") ? std::getenv("ZARVELLO_FAULT") : "",
+                                                                   "%31s %d %d %d", armed, &error, &wanted, &skip);
+    if (!read || std::strcmp(armed, call) != 0 || (flags & wanted) != wanted || skip-- > 0)
         return false;
     armed[0] = '\0';
     if (error == 0)
@@ -34,24 +29,14 @@ bool strikes(const char* call, int flags)
     return true;
 }
 
-int flagsOf(int fd)
-{
-    return std::max(::fcntl(fd, F_GETFL), 0);
-}
-
-template <typename F>
-F real(const char* name)
-{
-    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
-}
+int flagsOf(int fd) { return std::max(::fcntl(fd, F_GETFL), 0); }
 
 } // namespace
 
-#define PASS_ON(name, flags, ...)                                                                                     \
-    return strikes(#name, flags) ? -1 : real<decltype(&::name)>(#name)(__VA_ARGS__)
+#define PASS_ON(name, flags, ...) \
+    return strikes(#name, flags) ? -1 : reinterpret_cast<decltype(&::name)>(::dlsym(RTLD_NEXT, #name))(__VA_ARGS__)
 
 extern "C" {
-
 int openat(int folder, const char* path, int flags, ...)
 {
     va_list args;
@@ -65,14 +50,7 @@ int fsync(int fd) { PASS_ON(fsync, flagsOf(fd), fd); }
 int close(int fd) { PASS_ON(close, flagsOf(fd), fd); }
 int fchown(int fd, uid_t user, gid_t group) { PASS_ON(fchown, 0, fd, user, group); }
 int fallocate(int fd, int mode, off_t at, off_t size) { PASS_ON(fallocate, 0, fd, mode, at, size); }
-int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags)
-{
-    PASS_ON(fsetxattr, 0, fd, name, value, size, flags);
-}
-int linkat(int from, const char* path, int to, const char* name, int flags)
-{
-    PASS_ON(linkat, 0, from, path, to, name, flags);
-}
+int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) { PASS_ON(fsetxattr, 0, fd, name, value, size, flags); }
+int linkat(int from, const char* path, int to, const char* name, int flags) { PASS_ON(linkat, 0, from, path, to, name, flags); }
 int renameat(int from, const char* path, int to, const char* name) { PASS_ON(renameat, 0, from, path, to, name); }
-
-} // extern "C"
+}

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,13 +28,9 @@ QByteArray shell(const QString& script, const QString& file, const QByteArray& i
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("F", file);
-    environment.insert("D", QFileInfo(file).path());
-    environment.insert("HELPER", ZARVELLO_HELPER);
-    if (!fault.isEmpty()) {
-        environment.insert("LD_PRELOAD", ZARVELLO_FAULTS);
-        environment.insert("ZARVELLO_FAULT", fault);
-    }
+    for (const auto& [name, value] : {std::pair<QString, QString>{"F", file}, {"D", QFileInfo(file).path()}, {"HELPER", ZARVELLO_HELPER},
+                                      {"ZARVELLO_FAULT", fault}, {"LD_PRELOAD", fault.isEmpty() ? "" : ZARVELLO_FAULTS}})
+        environment.insert(name, value);
     process.setProcessEnvironment(environment);
     process.start("sh", {"-c", script});
     process.write(input);
@@ -49,13 +44,13 @@ QByteArray answer(int error, FileError::Reason reason = {}, FileError::FileState
     return protocol::encodeAnswer(FileError{{}, {}, reason, error, state});
 }
 
+// setup runs as root before the save, command runs the helper (as someone, somewhere) with a
+// failing call (see system_faults.cpp); output is its answer and what command adds; after is what
+// hosts then holds: old, new, or unchecked.
 struct Case {
-    QString setup;      // as root, before the save
-    QString command;    // runs the helper, as someone or somewhere
-    QByteArray fault;   // a failing call, see system_faults.cpp
-    QByteArray request;
-    QByteArray output;  // the answer, and whatever command adds
-    QString after;      // what hosts then holds: old, new, or unchecked
+    QString setup, command;
+    QByteArray fault, request, output;
+    QString after;
 };
 
 } // namespace
@@ -189,25 +184,16 @@ private slots:
         QTest::addColumn<FileError>("error");
         QTest::addColumn<QString>("message");
         using R = FileError::Reason;
-        using S = FileError::FileState;
         const FileError::Operation read = FileError::Operation::Read, write = FileError::Operation::Write;
         QTest::newRow("read") << FileError{"/h", read, R::System, ENOENT} << "Не удалось прочитать файл «/h»: нет такого файла или папки.";
         QTest::newRow("not regular") << FileError{"/h", read, R::NotRegularFile} << "Не удалось прочитать файл «/h»: это не обычный файл.";
-        QTest::newRow("too many") << FileError{"/h", read, R::TooManyEntries, 0, {}, 32767}
-                                  << "Файл «/h» не открыт: список вмещает не больше 32767 записей, а с этим файлом их стало бы больше. "
-                                     "Из файла ничего не добавлено.";
-        QTest::newRow("too large") << FileError{"/h", read, R::TooLarge, 0, {}, 0, 128}
-                                   << "Файл «/h» не открыт: он больше 128 МиБ, это не похоже на файл hosts. Из файла ничего не добавлено.";
+        QTest::newRow("too many") << FileError{"/h", read, R::TooManyEntries, 0, {}, 32767} << "Файл «/h» не открыт: список вмещает не больше 32767 записей, а с этим файлом их стало бы больше. Из файла ничего не добавлено.";
+        QTest::newRow("too large") << FileError{"/h", read, R::TooLarge, 0, {}, 0, 128} << "Файл «/h» не открыт: он больше 128 МиБ, это не похоже на файл hosts. Из файла ничего не добавлено.";
         QTest::newRow("unchanged") << FileError{"/h", write, R::System, ENOSPC} << "Не удалось сохранить файл «/h»: на диске нет места. Файл остался прежним.";
-        QTest::newRow("incomplete") << FileError{"/h", write, R::System, EIO, S::MaybeIncomplete}
-                                    << "Не удалось сохранить файл «/h»: ошибка ввода-вывода. Файл мог остаться записанным не полностью.";
-        QTest::newRow("not durable") << FileError{"/h", write, R::System, EIO, S::WrittenNotDurable}
-                                     << "Файл «/h» записан, но система не подтвердила, что он сохранён на диске: ошибка ввода-вывода.";
-        QTest::newRow("foreign link") << FileError{"/h", write, R::ForeignLink, EACCES}
-                                      << "Не удалось сохранить файл «/h»: путь идёт через символическую ссылку чужого пользователя в общей "
-                                         "папке. Файл остался прежним.";
-        QTest::newRow("no rights") << FileError{"/h", write, R::System, EACCES, {}, 0, 0, true}
-                                   << "Не удалось сохранить файл «/h»: нет доступа. Файл остался прежним. Права администратора не получены.";
+        QTest::newRow("incomplete") << FileError{"/h", write, R::System, EIO, FileError::FileState::MaybeIncomplete} << "Не удалось сохранить файл «/h»: ошибка ввода-вывода. Файл мог остаться записанным не полностью.";
+        QTest::newRow("not durable") << FileError{"/h", write, R::System, EIO, FileError::FileState::WrittenNotDurable} << "Файл «/h» записан, но система не подтвердила, что он сохранён на диске: ошибка ввода-вывода.";
+        QTest::newRow("foreign link") << FileError{"/h", write, R::ForeignLink, EACCES} << "Не удалось сохранить файл «/h»: путь идёт через символическую ссылку чужого пользователя в общей папке. Файл остался прежним.";
+        QTest::newRow("no rights") << FileError{"/h", write, R::System, EACCES, {}, 0, 0, true} << "Не удалось сохранить файл «/h»: нет доступа. Файл остался прежним. Права администратора не получены.";
         QTest::newRow("other errno") << FileError{"/h", write, R::System, EXFULL} << "Не удалось сохранить файл «/h»: системная ошибка 54 (Exchange full). Файл остался прежним.";
     }
 
