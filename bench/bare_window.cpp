@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for start-up and memory: an empty QMainWindow, shown, and nothing else.
 #include "bench_common.h"
 

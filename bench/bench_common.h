@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every measuring tool reports: its peak memory and the wall clock.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kills saves at random moments and counts what they leave: torn files (neither the old nor the
 # new bytes) and copies left beside the file. Needs root (a private mount namespace).
 # Usage: bench/kill-during-saves.sh BENCH_TOOL [KILLS]   (BENCH_TOOL is build/bin/zarvello-bench)

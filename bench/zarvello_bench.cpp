@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A measuring tool for us, not part of the product: generates realistic hosts files and times
 // the core's load and save of them. It links QtCore only, as a command-line sort would.
 //

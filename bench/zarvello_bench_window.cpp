@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A measuring tool for us, not part of the product: times the window.
 //
 //   zarvello-bench-window open FILE   Open of FILE until the list is painted, and peak memory

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the program as a desktop would find it, validates what was installed, builds the
 # Debian package, unpacks it into a throwaway root and starts the program from there under Xvfb.
 # Usage: packaging_install.sh BUILD_FOLDER

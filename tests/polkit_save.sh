@@ -8,8 +8,10 @@ set -euo pipefail
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 0755 "$work"
-install -m 0755 "$1" "$work/driver" # nobody runs it; the build folder may be closed to them
-sed "s|@ZARVELLO_HELPER@|$(realpath "$2")|" "$3" >"$work/action.policy"
+# The build folder may be closed to nobody, who runs the driver and whom pkexec checks the helper as.
+install -m 0755 "$1" "$work/driver"
+install -m 0755 "$2" "$work/helper"
+sed "s|@ZARVELLO_HELPER@|$work/helper|" "$3" >"$work/action.policy"
 for result in YES NO; do
     printf 'polkit.addRule(function(action, subject) {\n  if (action.id == "org.zarvello.Zarvello.save-hosts-file" && subject.user == "nobody")\n    return polkit.Result.%s;\n});\n' \
         "$result" >"$work/rules"
@@ -17,7 +19,7 @@ for result in YES NO; do
     printf '127.0.0.1 localhost\r\n' >"$work/$result/hosts"
     chmod 0644 "$work/$result/hosts"
     got=$("$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" env ZARVELLO_TARGET="$work/$result/hosts" \
-        ZARVELLO_HELPER="$(realpath "$2")" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$work/driver" 2>/dev/null)
+        ZARVELLO_HELPER="$work/helper" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$work/driver" 2>/dev/null)
     echo "$result: $got"
     state=$(stat -c '%u %a' "$work/$result/hosts")
     if [[ $result == YES ]]; then

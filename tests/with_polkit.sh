@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command beside a real D-Bus system bus and polkitd of its own, in a private mount
 # namespace: tmpfs over /run/dbus and over polkit's actions and rules folders, so nothing on the
 # machine changes. Needs root.

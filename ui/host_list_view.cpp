@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // List1 and the way its rows are drawn.
 #include "host_list_view.h"
 #include "line_codec.h"

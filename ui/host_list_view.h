@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // List1: the list view over the host list, which reports the person's clicks and moves.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form1: controls at their fixed places, the menu, the bindings and the event wiring.
 #include "main_window.h"
 #include "entry_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form1, the program's one window: the list, the input field, the Add button, the autosave box
 // and the File menu, each wired to its command.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real side of the dialogs seam: Qt's message box, input box and file dialog.
 #pragma once
 

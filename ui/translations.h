@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Qt's own texts (dialog buttons, the file dialog) in Russian, like the rest of the window.
 #pragma once
 

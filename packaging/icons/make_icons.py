@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws Zarvello's icon, a sheet of lines with a red no-entry sign, as 16-colour PNGs.
 
 The drawing is geometry sampled 4x4 per pixel; each pixel takes the colour that covers most of
