@@ -9,36 +9,38 @@ EditorState::EditorState(QObject* parent)
 {
 }
 
+namespace {
+
+// Changes a value and tells whoever shows it, only when it really changes.
+template <typename T>
+void update(EditorState* state, T& field, const T& value, void (EditorState::*changed)(T))
+{
+    if (field == value)
+        return;
+    field = value;
+    emit(state->*changed)(value);
+}
+
+} // namespace
+
 void EditorState::setCurrentPath(const QString& path)
 {
-    if (path == m_currentPath)
-        return;
     m_currentPath = path;
-    emit currentPathChanged(path);
 }
 
 void EditorState::setSaveEnabled(bool enabled)
 {
-    if (enabled == m_saveEnabled)
-        return;
-    m_saveEnabled = enabled;
-    emit saveEnabledChanged(enabled);
+    update(this, m_saveEnabled, enabled, &EditorState::saveEnabledChanged);
 }
 
 void EditorState::setAutosaveEnabled(bool enabled)
 {
-    if (enabled == m_autosaveEnabled)
-        return;
-    m_autosaveEnabled = enabled;
-    emit autosaveEnabledChanged(enabled);
+    update(this, m_autosaveEnabled, enabled, &EditorState::autosaveEnabledChanged);
 }
 
 void EditorState::setAutosaveValue(bool ticked)
 {
-    if (ticked == m_autosaveValue)
-        return;
-    m_autosaveValue = ticked;
-    emit autosaveValueChanged(ticked);
+    update(this, m_autosaveValue, ticked, &EditorState::autosaveValueChanged);
 }
 
 void EditorState::StartUp()

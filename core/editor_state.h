@@ -11,6 +11,7 @@ namespace zarvello {
 
 class PrivilegedWriter;
 
+// The flags notify on change, so the window's controls follow them.
 class EditorState : public QObject {
     Q_OBJECT
 public:
@@ -39,7 +40,6 @@ public:
     void StartUp();
 
 signals:
-    void currentPathChanged(const QString& path);
     void saveEnabledChanged(bool enabled);
     void autosaveEnabledChanged(bool enabled);
     void autosaveValueChanged(bool ticked);

@@ -10,33 +10,24 @@ constexpr bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 // Length of the valid UTF-8 sequence that starts at p, or 0 when the lead byte at p starts none.
 // Overlong forms, surrogates and values past U+10FFFF are invalid, so every valid sequence
-// re-encodes to the very same bytes.
+// re-encodes to the very same bytes: the second byte's range shuts them out.
 int validSequenceLength(const unsigned char* p, qsizetype left)
 {
     const unsigned char b = p[0];
     if (b < 0x80)
         return 1;
-    if (b >= 0xC2 && b <= 0xDF)
-        return left >= 2 && isContinuation(p[1]) ? 2 : 0;
-    if (b >= 0xE0 && b <= 0xEF) {
-        if (left < 3 || !isContinuation(p[1]) || !isContinuation(p[2]))
+    if (b < 0xC2 || b > 0xF4)
+        return 0;
+    const int length = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    const unsigned char low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+    if (left < length || p[1] < low || p[1] > high)
+        return 0;
+    for (int i = 2; i < length; ++i) {
+        if (!isContinuation(p[i]))
             return 0;
-        if (b == 0xE0 && p[1] < 0xA0)
-            return 0;
-        if (b == 0xED && p[1] > 0x9F)
-            return 0;
-        return 3;
     }
-    if (b >= 0xF0 && b <= 0xF4) {
-        if (left < 4 || !isContinuation(p[1]) || !isContinuation(p[2]) || !isContinuation(p[3]))
-            return 0;
-        if (b == 0xF0 && p[1] < 0x90)
-            return 0;
-        if (b == 0xF4 && p[1] > 0x8F)
-            return 0;
-        return 4;
-    }
-    return 0;
+    return length;
 }
 
 } // namespace
