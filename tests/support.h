@@ -34,8 +34,8 @@ inline QStringList entriesOf(const HostList& list)
     return entries;
 }
 
-// Records every question as "title: prompt [default]" and answers from a queue; nothing in the
-// queue's place means the person cancelled.
+// Records every question as "title: prompt [default]" and answers from a queue, where nothing
+// stands for a cancel; a question with no answer left is cancelled and fails the test.
 class ScriptedDialogs : public Dialogs {
 public:
     QStringList messages, questions, fileDialogKinds;
@@ -48,18 +48,14 @@ public:
         questions << QStringLiteral("%1: %2 [%3]").arg(title, prompt, defaultText);
         return take();
     }
-    std::optional<QString> chooseOpenPath(const FileDialogSettings& settings) override { return file("open", settings); }
-    std::optional<QString> chooseSavePath(const FileDialogSettings& settings) override { return file("save", settings); }
+    std::optional<QString> chooseOpenPath(const FileDialogSettings& settings) override { return take("open", settings); }
+    std::optional<QString> chooseSavePath(const FileDialogSettings& settings) override { return take("save", settings); }
 
 private:
-    std::optional<QString> file(const char* kind, const FileDialogSettings& settings)
+    std::optional<QString> take(const char* kind = nullptr, const FileDialogSettings& settings = {})
     {
-        fileDialogKinds << kind;
-        fileDialogs << settings;
-        return take();
-    }
-    std::optional<QString> take()
-    {
+        if (kind)
+            fileDialogKinds << kind, fileDialogs << settings;
         if (answers.isEmpty())
             QTest::qFail("a question with no answer scripted", __FILE__, __LINE__);
         return answers.isEmpty() ? std::nullopt : answers.dequeue();
@@ -74,11 +70,7 @@ struct WindowFixture {
     template <typename T>
     T* get(const char* name) { return window.findChild<T*>(name); }
     // Clicks a menu item, as a person can: only one that is there and enabled.
-    bool trigger(const char* name)
-    {
-        auto* action = get<QAction>(name);
-        return action && action->isEnabled() && (action->trigger(), true);
-    }
+    bool trigger(const char* name) { return get<QAction>(name) && get<QAction>(name)->isEnabled() && (get<QAction>(name)->trigger(), true); }
 };
 
 // Hands the modal dialog of type Dialog to answer as soon as it shows; one that never shows, or
