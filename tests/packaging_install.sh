@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the program as a desktop would find it, validates what was installed, builds the
-# Debian package, unpacks it into a throwaway root and starts the program from there under Xvfb.
-# Usage: packaging_install.sh BUILD_FOLDER
+# Installs the program as a desktop would find it and validates what was installed, asks polkit
+# about the helper's action, builds the Debian package, unpacks it into a throwaway root and
+# starts the program from there under Xvfb. Usage: packaging_install.sh BUILD_FOLDER
 set -euo pipefail
 build=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -13,33 +13,28 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 id=org.zarvello.Zarvello
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
-for file in bin/zarvello share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
-    share/icons/hicolor/16x16/apps/$id.png share/icons/hicolor/32x32/apps/$id.png \
-    share/icons/hicolor/scalable/apps/$id.svg libexec/zarvello/zarvello-save-helper share/polkit-1/actions/$id.policy; do
+for file in bin/zarvello share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/icons/hicolor/{16x16,32x32}/apps/$id.png \
+    share/icons/hicolor/scalable/apps/$id.svg libexec/zarvello/zarvello-save-helper share/polkit-1/actions/$id.policy share/doc/zarvello/copyright; do
     [[ -s "$work/prefix/$file" ]] || fail "not installed: $file"
 done
 desktop-file-validate "$work/prefix/share/applications/$id.desktop" || fail "desktop entry invalid"
 appstreamcli validate --no-net "$work/prefix/share/metainfo/$id.metainfo.xml" || fail "metainfo invalid"
-helper="$work/prefix/libexec/zarvello/zarvello-save-helper"
-"$here/with_polkit.sh" "$work/prefix/share/polkit-1/actions/$id.policy" - \
-    pkaction --action-id $id.save-hosts-file --verbose >"$work/pkaction" || fail "polkit does not know the action"
-grep -qF "org.freedesktop.policykit.exec.path -> $helper" "$work/pkaction" || fail "the action does not name $helper"
+"$here/with_polkit.sh" "$work/prefix/share/polkit-1/actions/$id.policy" - pkaction --action-id $id.save-hosts-file --verbose >"$work/pkaction"
+grep -qF "org.freedesktop.policykit.exec.path -> $work/prefix/libexec/zarvello/zarvello-save-helper" "$work/pkaction" ||
+    fail "polkit does not name the installed helper for the action"
 echo "ok: installed files validate, and polkit reads the action for the installed helper"
 
 (cd "$build" && cpack -G DEB -B "$work/pkg" >/dev/null) || fail "cpack failed"
 deb=$(ls "$work"/pkg/zarvello_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-[[ "$depends" == *libqt6widgets6* && "$depends" == *libc6* ]] || fail "dependencies not taken from the linked libraries"
-[[ "$depends" == *pkexec* ]] || fail "the package does not depend on pkexec"
+[[ $depends == *libqt6widgets6* && $depends == *libc6* && $depends == *pkexec* ]] || fail "dependencies"
 for package in $(tr ',' '\n' <<<"$depends" | sed 's/(.*)//; s/|.*//' | tr -d ' '); do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || fail "dependency $package not installed"
 done
 dpkg-deb -x "$deb" "$work/root"
-[[ -x "$work/root/usr/bin/zarvello" && -s "$work/root/usr/share/applications/$id.desktop" ]] || fail "package contents"
-[[ -x "$work/root/usr/libexec/zarvello/zarvello-save-helper" ]] || fail "the package has no helper"
-grep -qF '>/usr/libexec/zarvello/zarvello-save-helper<' "$work/root/usr/share/polkit-1/actions/$id.policy" ||
-    fail "the packaged action does not name the packaged helper"
+[[ -x $work/root/usr/bin/zarvello && -x $work/root/usr/libexec/zarvello/zarvello-save-helper ]] || fail "package contents"
+grep -qF '>/usr/libexec/zarvello/zarvello-save-helper<' "$work/root/usr/share/polkit-1/actions/$id.policy" || fail "the packaged action"
 echo "ok: package $(basename "$deb") unpacks with its dependencies met"
 
 start_x 640x480

@@ -36,24 +36,15 @@ private slots:
         }
         QCOMPARE(spoken, QStringList({"Строки файла hosts", "Имя хоста для блокировки", "Добавить", "Автосохранение (off)", "file Файл",
                                       "open Открыть", "save Сохранить (off)", "save_as Сохранить как...", "ends Выход"}));
-        QCOMPARE(w.window.windowTitle() + ' ' + QApplication::focusWidget()->objectName(), QString("Zarvello List1"));
+        QStringList tabOrder; // from the focus, where the window starts it
+        for (QWidget* next = QApplication::focusWidget(); tabOrder.size() < 4; next = next->nextInFocusChain())
+            tabOrder << (next->objectName().endsWith('1') ? QStringList{next->objectName()} : QStringList());
+        QCOMPARE(w.window.windowTitle() + ' ' + tabOrder.join(' '), QString("Zarvello List1 Text1 Command1 Check1"));
         QCOMPARE(w.window.centralWidget()->size(), QSize(418, 338));
         QCOMPARE(w.window.minimumSize(), w.window.maximumSize());
         for (const int size : {16, 32}) // the installed icon files are the window's icon
             QCOMPARE(QImage(QStringLiteral(ZARVELLO_ICON_DIR "/zarvello-%1.png").arg(size)).convertToFormat(QImage::Format_ARGB32),
                      w.window.windowIcon().pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32));
-    }
-
-    void tabFollowsTheLayout()
-    {
-        WindowFixture w;
-        w.state.setAutosaveEnabled(true); // a disabled box takes no focus
-        w.window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window));
-        for (const char* next : {"Text1", "Command1", "Check1", "List1"}) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget()->objectName(), QString(next));
-        }
     }
 
     void enterAddsOnce()

@@ -77,18 +77,12 @@ private slots:
         const QByteArray ok = "ok\n";
         const QString helper = R"("$HELPER")";
         // path: in the case's folder, or absolute, or (after '=') sent as it is.
-        const auto row = [&](const char* name, const QString& setup, const QByteArray& output, const QString& after,
-                             const QByteArray& fault = {}, const QString& command = R"("$HELPER")",
-                             const QByteArray& path = "hosts", const QByteArray& content = New) {
-            const QByteArray full = path.startsWith('=') ? path.mid(1)
-                : path.startsWith('/')                   ? path
-                                                         : QFile::encodeName(m_dir.filePath(name)) + '/' + path;
+        const auto row = [&](const char* name, const QString& setup, const QByteArray& output, const QString& after, const QByteArray& fault = {},
+                             const QString& command = R"("$HELPER")", const QByteArray& path = "hosts", const QByteArray& content = New) {
+            const QByteArray full = path.startsWith('=') ? path.mid(1) : path.startsWith('/') ? path : QFile::encodeName(m_dir.filePath(name)) + '/' + path;
             QTest::newRow(name) << Case{setup, command, fault, protocol::encodeRequest(full, content), output, after};
         };
-        const auto fault = [](const char* call, int error, int flags = 0, int skip = 0) {
-            return QByteArray(call) + ' ' + QByteArray::number(error) + ' ' + QByteArray::number(flags) + ' '
-                + QByteArray::number(skip);
-        };
+        const auto fault = [](const char* call, int error, int flags = 0, int skip = 0) { return QString::asprintf("%s %d %d %d", call, error, flags, skip).toLatin1(); };
         using Reason = FileError::Reason;
         using State = FileError::FileState;
         // What is kept.
@@ -97,10 +91,8 @@ private slots:
         row("extended attribute", R"(setfattr -n user.origin -v kept "$F")", ok, "new");
         row("no ACL from the folder", R"(setfacl -d -m u:1000:rwx "$D")", ok, "new");
         row("hard link", R"(ln "$F" "$D/other")", ok + New, "new", {}, helper + R"(; cat "$D/other")");
-        row("symbolic link", R"(mv "$F" "$D/real"; ln -s real "$F")", ok + "link\n", "new", {},
-            helper + R"(; test -L "$F" && echo link)");
-        row("saved by a group member", R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")", ok, "new", {},
-            "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper);
+        row("symbolic link", R"(mv "$F" "$D/real"; ln -s real "$F")", ok + "link\n", "new", {}, helper + R"(; test -L "$F" && echo link)");
+        row("saved by a group member", R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")", ok, "new", {}, "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper);
         // Each call of a save failing; where the rename cannot keep the file (a hard link), in place.
         const QString xattr = R"(setfattr -n user.kept -v 1 "$F")", linked = R"(ln "$F" "$D/other")";
         row("temporary file not made", xattr, answer(EIO), "old", fault("openat", EIO, __O_TMPFILE));
@@ -138,12 +130,9 @@ private slots:
         const QString planted = helper + R"(; ls -A "$D/private")";
         const QByteArray foreign = answer(EACCES, Reason::ForeignLink);
         row("planted link to a file", shared + R"(ln -s "$F" "$D/shared/hosts")", foreign, "old", {}, planted, "shared/hosts");
-        row("planted dangling link", shared + R"(ln -s "$D/private/new" "$D/shared/hosts")", foreign, "old", {}, planted,
-            "shared/hosts");
-        row("planted link to a folder", shared + R"(ln -s "$D/private" "$D/shared/dir")", foreign, "old", {}, planted,
-            "shared/dir/hosts");
-        row("the folder owner's link", R"(mkdir -m 1777 "$D/shared" && ln -s "$F" "$D/shared/hosts")", ok, "new", {}, helper,
-            "shared/hosts");
+        row("planted dangling link", shared + R"(ln -s "$D/private/new" "$D/shared/hosts")", foreign, "old", {}, planted, "shared/hosts");
+        row("planted link to a folder", shared + R"(ln -s "$D/private" "$D/shared/dir")", foreign, "old", {}, planted, "shared/dir/hosts");
+        row("the folder owner's link", R"(mkdir -m 1777 "$D/shared" && ln -s "$F" "$D/shared/hosts")", ok, "new", {}, helper, "shared/hosts");
         // Requests the helper refuses, writing nothing.
         const QByteArray invalid = answer(EINVAL);
         row("relative path", {}, invalid, "old", {}, helper, "=relative/hosts");
@@ -152,8 +141,7 @@ private slots:
         row("a device", {}, answer(0, Reason::NotRegularFile), "old", {}, helper, "/dev/null");
         row("a link to itself", R"(ln -s loop "$D/loop")", answer(ELOOP), "old", {}, helper, "loop");
         row("no such folder", {}, answer(ENOENT), "old", {}, helper, "missing/hosts");
-        row("a file the person may not write", R"(chmod 0777 "$D")", answer(EACCES), "old", {},
-            "setpriv --reuid 65534 --regid 65534 --clear-groups " + helper);
+        row("a file the person may not write", R"(chmod 0777 "$D")", answer(EACCES), "old", {}, "setpriv --reuid 65534 --regid 65534 --clear-groups " + helper);
         QTest::newRow("oversize") << Case{{}, helper, {}, "5 134217729\n/tmp/", invalid, "old"};
         QTest::newRow("truncated frame") << Case{{}, helper, {}, "5 3\n/tmp/h", invalid, "old"};
         QTest::newRow("not a header") << Case{{}, helper, {}, "hello world\n", invalid, "old"};
@@ -162,8 +150,7 @@ private slots:
     void saves()
     {
         QFETCH(Case, c);
-        const QString folder = m_dir.filePath(QTest::currentDataTag());
-        const QString file = folder + "/hosts";
+        const QString folder = m_dir.filePath(QTest::currentDataTag()), file = folder + "/hosts";
         QVERIFY(QDir().mkpath(folder));
         writeBytes(file, Old);
         shell(c.setup, file);
