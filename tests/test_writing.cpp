@@ -96,6 +96,7 @@ private slots:
         // Each call of a save failing; where the rename cannot keep the file (a hard link), in place.
         const QString xattr = R"(setfattr -n user.kept -v 1 "$F")", linked = R"(ln "$F" "$D/other")";
         row("temporary file not made", xattr, answer(EIO), "old", fault("openat", EIO, __O_TMPFILE));
+        row("no anonymous files here", xattr, ok, "new", fault("openat", EOPNOTSUPP, __O_TMPFILE));
         row("temporary file: folder refuses it", xattr, ok, "new", fault("openat", EACCES, __O_TMPFILE));
         row("temporary file: write", xattr, answer(ENOSPC), "old", fault("pwrite", ENOSPC, O_WRONLY));
         row("temporary file: sync", xattr, answer(EIO), "old", fault("fsync", EIO, O_WRONLY));
