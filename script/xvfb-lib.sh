@@ -24,7 +24,7 @@ start_x() {
 # start_app PROGRAM...: starts it and waits (at most 10 s) for its window, whose id it leaves in
 # app_window (empty when none appeared).
 start_app() {
-    "$@" >/dev/null 2>&1 &
+    QT_QPA_PLATFORM=xcb "$@" >/dev/null 2>&1 &
     app_pid=$!
     app_window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zarvello$' 2>/dev/null | head -n 1) || true
 }
