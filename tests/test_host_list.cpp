@@ -51,7 +51,8 @@ private slots:
         ::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600);
         QFile large(path("large"));
         QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(MaxHostsFileSize + 1));
-        writeBytes(path("many"), QByteArray("x\r").repeated(HostList::MaxCount));
+        // One more line than the list has room for, the last one alone in the last chunk read.
+        writeBytes(path("many"), "xxxxxxxxxxx\r" + QByteArray("xxx\r").repeated(HostList::MaxCount - 2) + "z");
         HostList list;
         list.AddItem("listed");
         const auto failure = LoadHostsFile(list, path(name));

@@ -99,8 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return QString::compare(decodeLine(a), decodeLine(b), Qt::CaseInsensitive) < 0;
     });
     check(state.hostList().lines() == sorted, "not the case-folded order");
-    for (const QByteArray& line : lines)
+    for (const QByteArray& line : lines) {
         check(encodeLine(decodeLine(line)) == line, "a line's bytes do not survive as text");
+        const QString utf8 = QString::fromUtf8(line); // valid UTF-8 reads as UTF-8 does
+        check(utf8.toUtf8() != line || decodeLine(line) == utf8, "valid UTF-8 read otherwise");
+    }
 
     // Saved for real, on a memory file system, and loaded back.
     static const QString file = [] {
