@@ -141,16 +141,6 @@ private slots:
         QCOMPARE(readBytes(path("saved")), QByteArray("127.0.0.1 c ##\r\nA\r\nb\r\n"));
         QCOMPARE(readBytes(path("opened")), QByteArray("A\r\nb\r\n"));
     }
-
-    void exitEndsWithoutAsking()
-    {
-        WindowFixture w;
-        w.state.hostList().AddItem("unsaved");
-        QTimer::singleShot(0, [&] { QVERIFY(w.trigger("ends")); });
-        QTimer::singleShot(5000, [] { QCoreApplication::exit(1); });
-        QCOMPARE(QCoreApplication::exec(), 0);
-        QCOMPARE(w.dialogs.messages.size() + w.dialogs.questions.size(), 0);
-    }
 };
 
 QTEST_MAIN(TestCommands)
