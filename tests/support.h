@@ -4,11 +4,16 @@
 #pragma once
 
 #include "main_window.h"
+#include "translations.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QFile>
+#include <QLineEdit>
 #include <QQueue>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 

@@ -5,10 +5,7 @@
 #include "hosts_file.h"
 #include "support.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 using namespace zarvello;
 

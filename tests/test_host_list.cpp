@@ -4,8 +4,6 @@
 #include "hosts_file.h"
 #include "support.h"
 
-#include <QTemporaryDir>
-
 #include <sys/stat.h>
 
 using namespace zarvello;

@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window as a person meets it: what it shows and says, its keys, clicks and pastes.
 #include "host_list_view.h"
-#include "translations.h"
 #include "support.h"
 
 #include <QAccessible>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 

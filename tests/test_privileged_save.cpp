@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Run by polkit_save.sh as nobody: three autosaves into ZARVELLO_TARGET through the real pkexec and
 // helper; prints the launches of pkexec, the messages shown, and whether the file holds the list.
-#include "editor_state.h"
 #include "entry_commands.h"
 #include "hosts_file.h"
 #include "privileged_writer.h"
 #include "support.h"
-
-
-#include <QFile>
 
 using namespace zarvello;
 

@@ -4,17 +4,13 @@
 #include "support.h"
 
 #include "qt_dialogs.h"
-#include "translations.h"
 
-#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 using namespace zarvello;
 

@@ -2,12 +2,10 @@
 // Saving, through the privileged helper as a plain command: what a save keeps, what it refuses,
 // what each failing call, full disk or crash leaves on disk, and where planted links cannot lead.
 #include "support.h"
-#include "file_error.h"
 #include "save_protocol.h"
 
 #include <QDir>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <fcntl.h>
 #include <sys/stat.h>
