@@ -105,7 +105,7 @@ private slots:
         w.dialogs.answers << answer;
         QVERIFY(w.trigger("open"));
         QCOMPARE(QStringLiteral("%1|%2|%3%4|%5").arg(entriesOf(w.state.hostList()).join(','), w.state.currentPath())
-                     .arg(w.get<QAction>("save")->isEnabled()).arg(w.get<QCheckBox>("Check1")->isEnabled()).arg(w.dialogs.messages.size()),
+                     .arg(w.state.saveEnabled()).arg(w.state.autosaveEnabled()).arg(w.dialogs.messages.size()),
                  outcome);
     }
 
@@ -127,16 +127,17 @@ private slots:
         writeBytes(path("opened"), "b\rA\r\n");
         WindowFixture w;
         QVERIFY(!w.trigger("save"));
-        w.dialogs.answers << path("opened") << path("saved");
-        QVERIFY(w.trigger("open") && w.trigger("save"));
-        QCOMPARE(readBytes(path("opened")), QByteArray("A\r\nb\r\n"));
-        QVERIFY(w.trigger("save_as"));
-        QCOMPARE(readBytes(path("saved")), QByteArray("A\r\nb\r\n"));
+        w.state.hostList().addLines({"x"});
+        w.dialogs.answers << path("saved") << path("opened");
+        QVERIFY(w.trigger("save_as")); // before any Open, it enables Save and autosave
+        QCOMPARE(readBytes(path("saved")), QByteArray("x\r\n"));
         QTest::mouseClick(w.get<QCheckBox>("Check1"), Qt::LeftButton);
         w.get<QLineEdit>("Text1")->setText("c");
         QTest::mouseClick(w.get<QPushButton>("Command1"), Qt::LeftButton);
-        QCOMPARE(readBytes(path("saved")), QByteArray("127.0.0.1 c ##\r\nA\r\nb\r\n"));
-        QCOMPARE(readBytes(path("opened")), QByteArray("A\r\nb\r\n"));
+        QCOMPARE(readBytes(path("saved")), QByteArray("127.0.0.1 c ##\r\nx\r\n"));
+        QVERIFY(w.trigger("open") && w.trigger("save"));
+        QCOMPARE(readBytes(path("opened")), QByteArray("127.0.0.1 c ##\r\nA\r\nb\r\nx\r\n"));
+        QCOMPARE(readBytes(path("saved")), QByteArray("127.0.0.1 c ##\r\nx\r\n"));
     }
 };
 

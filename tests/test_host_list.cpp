@@ -20,6 +20,7 @@ private slots:
         for (const char* entry : {"b", "A", "c"})
             list.AddItem(entry);
         list.SetItem(0, "z");
+        list.SetItem(3, "past the end");
         QCOMPARE(entriesOf(list), QStringList({"z", "b", "c"}));
         QCOMPARE(list.Item(-1) + list.Item(3), QString());
         QVERIFY(list.addLines(QList<QByteArray>(HostList::MaxCount - 4, "x")));
