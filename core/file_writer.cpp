@@ -226,10 +226,7 @@ int createNamed(int folder, mode_t mode, Temporary& temporary)
         if (temporary.file.valid() || errno != EEXIST)
             break;
     }
-    if (temporary.file.valid())
-        return 0;
-    temporary.name.clear();
-    return errno;
+    return temporary.file.valid() ? 0 : errno;
 }
 
 int createTemporary(int folder, mode_t mode, Temporary& temporary)

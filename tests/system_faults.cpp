@@ -50,6 +50,7 @@ int fsync(int fd) { PASS_ON(fsync, flagsOf(fd), fd); }
 int close(int fd) { PASS_ON(close, flagsOf(fd), fd); }
 int fchown(int fd, uid_t user, gid_t group) { PASS_ON(fchown, 0, fd, user, group); }
 int fallocate(int fd, int mode, off_t at, off_t size) { PASS_ON(fallocate, 0, fd, mode, at, size); }
+int ftruncate(int fd, off_t size) { PASS_ON(ftruncate, 0, fd, size); }
 int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) { PASS_ON(fsetxattr, 0, fd, name, value, size, flags); }
 int linkat(int from, const char* path, int to, const char* name, int flags) { PASS_ON(linkat, 0, from, path, to, name, flags); }
 int renameat(int from, const char* path, int to, const char* name) { PASS_ON(renameat, 0, from, path, to, name); }

@@ -4,6 +4,8 @@
 #include "hosts_file.h"
 #include "support.h"
 
+#include <QSignalSpy>
+
 #include <sys/stat.h>
 
 using namespace zarvello;
@@ -17,6 +19,7 @@ private slots:
     void editsStayInPlaceAndAFullListTakesNoMore()
     {
         HostList list;
+        QSignalSpy added(&list, &HostList::rowsInserted), reset(&list, &HostList::modelReset), changed(&list, &HostList::dataChanged);
         for (const char* entry : {"b", "A", "c"})
             list.AddItem(entry);
         list.SetItem(0, "z");
@@ -27,6 +30,7 @@ private slots:
         QVERIFY(!list.addLines({"y", "z"}));
         QVERIFY(list.AddItem("y") && !list.AddItem("z"));
         QCOMPARE(list.Count(), HostList::MaxCount);
+        QCOMPARE(QList<qsizetype>({added.size(), reset.size(), changed.size()}), QList<qsizetype>({4, 1, 1})); // the view hears of each change
     }
 
     void refusals_data()

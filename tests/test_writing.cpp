@@ -107,6 +107,7 @@ private slots:
         row("attribute not given", xattr, ok, "new", fault("fsetxattr", EPERM));
         row("in place: no room", linked, answer(ENOSPC), "old", fault("fallocate", ENOSPC));
         row("in place: write", linked, answer(EIO), "old", fault("pwrite", EIO, O_RDWR));
+        row("in place: cutting", linked, answer(EIO, {}, State::MaybeIncomplete), "new", fault("ftruncate", EIO));
         row("in place: sync", linked, answer(EIO, {}, State::WrittenNotDurable), "new", fault("fsync", EIO, O_RDWR));
         row("in place: close", linked, answer(EIO, {}, State::WrittenNotDurable), "new", fault("close", EIO, O_RDWR));
         // A crash at any moment leaves the old file or the new one, and no copy beside it.
