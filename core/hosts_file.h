@@ -49,6 +49,8 @@ QByteArray joinLines(const QList<QByteArray>& lines);
 std::optional<FileError> LoadHostsFile(HostList& list, const QString& path);
 
 // SaveHostsFile: writes the whole list, in list order, to the current path (see writeFileSafely).
+// A save the system refuses for lack of permission is tried once more through the state's
+// privileged writer, where there is one; if that gets no rights, the error says so.
 std::optional<FileError> SaveHostsFile(const EditorState& state);
 
 } // namespace zarvello
