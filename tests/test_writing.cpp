@@ -137,6 +137,8 @@ private slots:
         const QByteArray invalid = answer(EINVAL);
         row("relative path", {}, invalid, "old", {}, helper, "=relative/hosts");
         row("dot-dot", {}, invalid, "old", {}, helper, "/tmp/../hosts");
+        row("dot", {}, invalid, "old", {}, helper, "/tmp/./hosts");
+        row("an empty component", {}, invalid, "old", {}, helper, "/tmp//hosts");
         row("a folder", {}, answer(EISDIR), "old", {}, helper, "/tmp");
         row("a device", {}, answer(0, Reason::NotRegularFile), "old", {}, helper, "/dev/null");
         row("a link to itself", R"(ln -s loop "$D/loop")", answer(ELOOP), "old", {}, helper, "loop");
