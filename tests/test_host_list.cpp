@@ -42,6 +42,7 @@ private slots:
         QTest::newRow("a folder") << "." << int(FileError::Reason::System) << EISDIR;
         QTest::newRow("a FIFO") << "fifo" << int(FileError::Reason::NotRegularFile) << 0;
         QTest::newRow("a device") << "/dev/zero" << int(FileError::Reason::NotRegularFile) << 0;
+        QTest::newRow("a read that fails") << "/proc/self/mem" << int(FileError::Reason::System) << EIO;
         QTest::newRow("too large") << "large" << int(FileError::Reason::TooLarge) << 0;
         QTest::newRow("too many lines") << "many" << int(FileError::Reason::TooManyEntries) << 0;
     }

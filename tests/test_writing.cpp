@@ -2,6 +2,7 @@
 // Saving, through the privileged helper as a plain command: what a save keeps, what it refuses,
 // what each failing call, full disk or crash leaves on disk, and where planted links cannot lead.
 #include "support.h"
+#include "privileged_writer.h"
 #include "save_protocol.h"
 
 #include <QDir>
@@ -168,6 +169,14 @@ private slots:
         QCOMPARE(readBytes(file), c.after == "old" ? Old : New);
         QCOMPARE(shell(Fingerprint, file), fingerprint);
         QCOMPARE(names(), before);
+    }
+
+    // A helper that never answers counts as rights not given, and is not waited on again.
+    void aSilentHelperIsGivenUp()
+    {
+        PkexecWriter silent({"sleep", "30"}, 300, 300);
+        QVERIFY(!silent.write(m_dir.filePath("hosts"), New).rightsGiven && !silent.write(m_dir.filePath("hosts"), New).rightsGiven);
+        QCOMPARE(silent.launches(), 2);
     }
 
     // Each failure in the person's words: the file, what failed, why, and what the file holds now.

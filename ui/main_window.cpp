@@ -141,8 +141,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
     if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         if (!event->isAutoRepeat())
             addEntry();
-        event->accept();
-        return;
+        return; // taken, as a key event is unless ignored
     }
     QMainWindow::keyPressEvent(event);
 }
