@@ -132,10 +132,8 @@ ReadResult readHostsFile(const QString& path, int maxLines)
             break;
     }
     splitter.finish(result.lines);
-    if (result.lines.size() > maxLines) {
-        result.lines.clear();
+    if (result.lines.size() > maxLines)
         result.error = FileError{path, Op::Read, FileError::Reason::TooManyEntries};
-    }
     return result;
 }
 

@@ -36,8 +36,8 @@ private:
     bool m_afterCr = false; // the previous chunk ended in CR, so a leading LF belongs to it
 };
 
-// Reads the lines of a regular file (or a link to one). Stops with TooManyEntries, returning no
-// lines, as soon as the file holds more than maxLines lines, and with TooLarge past
+// Reads the lines of a regular file (or a link to one). Stops with TooManyEntries as soon as the
+// file holds more than maxLines lines, and with TooLarge, returning no lines, past
 // MaxHostsFileSize.
 ReadResult readHostsFile(const QString& path, int maxLines);
 

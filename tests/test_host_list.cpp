@@ -63,6 +63,7 @@ private slots:
         QVERIFY(failure);
         QCOMPARE(int(failure->reason), reason);
         QCOMPARE(failure->systemError, error);
+        QCOMPARE(failure->maxEntries + failure->maxMebibytes, name == "many" ? HostList::MaxCount : name == "large" ? 128 : 0);
         QCOMPARE(entriesOf(list), QStringList{"listed"});
         writeBytes(path("two"), "b\r\na\r\n"); // a second load lists every line again
         QVERIFY(!LoadHostsFile(list, path("two")) && !LoadHostsFile(list, path("two")));

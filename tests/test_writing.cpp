@@ -28,7 +28,7 @@ QByteArray shell(const QString& script, const QString& file, const QByteArray& i
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const auto& [name, value] : {std::pair<QString, QString>{"F", file}, {"D", QFileInfo(file).path()}, {"HELPER", QFileInfo(file).path() + "/../helper"},
-                                      {"ZARVELLO_FAULT", fault}, {"LD_PRELOAD", fault.isEmpty() ? "" : ZARVELLO_FAULTS}})
+                                      {"ZARVELLO_FAULT", fault}, {"LD_PRELOAD", fault.isEmpty() ? "" : QFileInfo(QFileInfo(file).path()).path() + "/faults.so" /* a path without spaces */}})
         environment.insert(name, value);
     process.setProcessEnvironment(environment);
     process.start("sh", {"-c", script});
@@ -67,7 +67,8 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("other users, planted links and mounts need root");
         // Other users run the helper too, and the build folder may be closed to them.
-        QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0 && QFile::copy(ZARVELLO_HELPER, m_dir.filePath("helper")));
+        QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0 && QFile::copy(ZARVELLO_HELPER, m_dir.filePath("helper"))
+                && QFile::copy(ZARVELLO_FAULTS, m_dir.filePath("faults.so")));
     }
 
     void saves_data()
@@ -105,6 +106,8 @@ private slots:
         row("rename onto a mount point", xattr, ok, "new", fault("renameat", EXDEV));
         row("folder sync", xattr, answer(EIO, {}, State::WrittenNotDurable), "new", fault("fsync", EIO, 0, 1));
         row("owner not given", xattr, ok, "new", fault("fchown", EPERM));
+        row("owner not given, no anonymous files", R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")", ok, "new",
+            fault("openat", EOPNOTSUPP, __O_TMPFILE), "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper);
         row("attribute not given", xattr, ok, "new", fault("fsetxattr", EPERM));
         row("in place: no room", linked, answer(ENOSPC), "old", fault("fallocate", ENOSPC));
         row("in place: write", linked, answer(EIO), "old", fault("pwrite", EIO, O_RDWR));
