@@ -37,7 +37,7 @@ private slots:
     void theEditPrompt_data()
     {
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("typed"); // replaces the text, "paste:" pastes, empty leaves it; "!" cancels
+        QTest::addColumn<QString>("typed"); // replaces the text, "paste:" pastes, "+" appends, empty leaves it; "!" cancels
         QTest::addColumn<std::optional<QString>>("reply");
         const QString longer(40000, 'x'); // past what the field holds
         QTest::newRow("retyped") << "old" << "typed.example" << std::optional<QString>("typed.example");
@@ -45,6 +45,7 @@ private slots:
         QTest::newRow("a line feed, unchanged") << "a\nb" << "" << std::optional<QString>("a\nb");
         QTest::newRow("too long to show, unchanged") << longer << "" << std::optional<QString>(longer);
         QTest::newRow("a pasted line break") << "" << "paste:a\r\nb\rc" << std::optional<QString>("a b c");
+        QTest::newRow("typed after a line feed") << "a\nb" << "+c" << std::optional<QString>("a\nbc");
     }
 
     void theEditPrompt()
@@ -60,6 +61,9 @@ private slots:
             if (typed.startsWith("paste:")) {
                 QGuiApplication::clipboard()->setText(typed.mid(6));
                 QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+            } else if (typed.startsWith('+')) {
+                QTest::keyClick(field, Qt::Key_End);
+                QTest::keyClicks(field, typed.mid(1));
             } else if (!typed.isEmpty()) {
                 field->selectAll();
                 QTest::keyClicks(field, typed);
