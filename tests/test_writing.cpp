@@ -153,6 +153,7 @@ private slots:
         // After a malformed request the helper ends: the good one behind it is not written.
         const QByteArray good = protocol::encodeRequest(QFile::encodeName(m_dir.filePath("not a header/hosts")), New);
         QTest::newRow("not a header") << Case{{}, helper, {}, "hello world\n" + good, invalid, "old"};
+        QTest::newRow("a number left out") << Case{{}, helper, {}, " 3\n" + good, invalid, "old"};
     }
 
     void saves()
