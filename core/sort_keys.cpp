@@ -69,6 +69,10 @@ public:
         const qsizetype start = m_offset;
         const std::uint32_t read = m_read;
         while (m_offset < start + bytes) {
+            // A unit passes only when every byte that decides it lies in the shared run: a
+            // sequence cut short by one line's end may go on whole in another line.
+            if (static_cast<unsigned char>(m_line[m_offset]) >= 0x80 && m_offset + 4 > start + bytes)
+                break;
             const FoldedUnits before = *this;
             m_unit = next();
             ++m_read;
