@@ -19,11 +19,6 @@ namespace {
 
 constexpr qsizetype ChunkSize = 64 * 1024;
 
-QByteArray nativePath(const QString& path)
-{
-    return QFile::encodeName(path);
-}
-
 FileError systemFailure(const QString& path, int error)
 {
     return FileError{path, FileError::Operation::Read, FileError::Reason::System, error};
@@ -82,7 +77,7 @@ ReadResult readHostsFile(const QString& path, int maxLines)
     ReadResult result;
     // Non-blocking, so that a FIFO without a writer cannot hang the open; the check below turns
     // it away before anything is read.
-    Descriptor file(::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!file.valid()) {
         result.error = systemFailure(path, errno);
         return result;
