@@ -3,19 +3,17 @@
 // to real modal dialogs.
 #pragma once
 
+#include "entry_commands.h"
+#include "hosts_file.h"
 #include "main_window.h"
 #include "translations.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QFile>
-#include <QLineEdit>
-#include <QQueue>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zarvello {
 
@@ -95,3 +93,5 @@ void whenModal(std::function<void(Dialog*)> answer)
 }
 
 } // namespace zarvello
+
+using namespace zarvello;

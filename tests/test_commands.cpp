@@ -1,13 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The commands as the person meets them: AddEntry and EditEntry, and Open, Save, Save As and Exit
 // from the menu: what each adds, asks, shows, reads, writes and enables.
-#include "entry_commands.h"
-#include "hosts_file.h"
 #include "support.h"
-
-#include <QPushButton>
-
-using namespace zarvello;
 
 class TestCommands : public QObject {
     Q_OBJECT

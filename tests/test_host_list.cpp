@@ -1,14 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The host list and its file: edits in place, a full list, and the files a load refuses. Where
 // lines end, which bytes are carried and the order are the fuzzer's checks, replayed on its corpus.
-#include "hosts_file.h"
 #include "support.h"
-
-#include <QSignalSpy>
-
-#include <sys/stat.h>
-
-using namespace zarvello;
 
 class TestHostList : public QObject {
     Q_OBJECT

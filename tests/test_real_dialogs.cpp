@@ -1,18 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real message box, input box and file dialog behind the dialogs seam, answered as a person
 // would once each is on screen.
-#include "support.h"
-
 #include "qt_dialogs.h"
-
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QFileSystemModel>
-#include <QInputDialog>
-#include <QMessageBox>
-#include <QPushButton>
-
-using namespace zarvello;
+#include "support.h"
 
 class TestRealDialogs : public QObject {
     Q_OBJECT

@@ -5,15 +5,6 @@
 #include "privileged_writer.h"
 #include "save_protocol.h"
 
-#include <QDir>
-#include <QProcess>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-using namespace zarvello;
-
 namespace {
 
 const QByteArray Old = "127.0.0.1 localhost\r\n";
@@ -59,7 +50,6 @@ Q_DECLARE_METATYPE(Case)
 class TestWriting : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    int m_cases = 0;
 
 private slots:
     void initTestCase()

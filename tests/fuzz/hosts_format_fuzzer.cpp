@@ -11,7 +11,6 @@
 #include "save_protocol.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 using namespace zarvello;
@@ -20,10 +19,8 @@ namespace {
 
 void check(bool condition, const char* what)
 {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
+    if (!condition)
+        qFatal("broken: %s", what); // aborts, which the fuzzer reports with the input
 }
 
 // The format as plainly as it can be said: CR LF or CR ends a line; a final one adds none.
