@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The whole editing cycle on a real X server with real mouse and key events: open a hosts file,
-# tick autosave, add a name, edit an entry, save, save as, exit; then the system's resolver reads
-# the saved file. Screenshots go to SCREENSHOT_FOLDER.
-# Usage: e2e_editing_cycle.sh PROGRAM SCREENSHOT_FOLDER
+# Open, autosave, add, edit, save, save as and exit with real mouse and key events on a real X
+# server; then the resolver reads the file. Usage: e2e_editing_cycle.sh PROGRAM SCREENSHOT_FOLDER
 set -euo pipefail
 program=$(realpath "$1")
 shots=$2

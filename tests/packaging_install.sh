@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the program as a desktop would find it and validates what was installed, asks polkit
-# about the helper's action, builds the Debian package, unpacks it into a throwaway root and
-# starts the program from there under Xvfb. Usage: packaging_install.sh BUILD_FOLDER
+# Installs and validates the files, asks polkit about the helper's action, builds the Debian
+# package and starts the program from it under Xvfb. Usage: packaging_install.sh BUILD_FOLDER
 set -euo pipefail
 build=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# As nobody, autosaves into a root-owned file through the real pkexec and polkitd: once with a rule
-# that gives the administrator rights, once with one that refuses them.
-# Usage: polkit_save.sh DRIVER HELPER POLICY
+# As nobody, autosaves into a root-owned file through the real pkexec and polkitd, with rights
+# given and refused. Usage: polkit_save.sh DRIVER HELPER POLICY
 set -euo pipefail
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the tests share: files as bytes, a scripted dialogs seam, the window over it, and answers
-// to real modal dialogs.
+// What the tests share: files as bytes, scripted dialogs, the window, answers to modal dialogs.
 #pragma once
 
 #include "entry_commands.h"

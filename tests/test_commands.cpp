@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The commands as the person meets them: AddEntry and EditEntry, and Open, Save, Save As and Exit
-// from the menu: what each adds, asks, shows, reads, writes and enables.
+// The entry commands, and the file commands from the menu: what each adds, asks, shows and writes.
 #include "support.h"
 
 class TestCommands : public QObject {

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The real message box, input box and file dialog behind the dialogs seam, answered as a person
-// would once each is on screen.
+// The real message box, input box and file dialog, answered as a person would once on screen.
 #include "qt_dialogs.h"
 #include "support.h"
 
@@ -27,15 +26,15 @@ private slots:
     void theEditPrompt_data()
     {
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("typed"); // replaces the text, "paste:" pastes, "+" appends, empty leaves it; "!" cancels
+        QTest::addColumn<QString>("typed"); // at the end of the text, or pasted after "paste:"; "!" cancels
         QTest::addColumn<std::optional<QString>>("reply");
         const QString longer(40000, 'x'); // past what the field holds
-        QTest::newRow("retyped") << "old" << "typed.example" << std::optional<QString>("typed.example");
+        QTest::newRow("typed") << "old" << ".example" << std::optional<QString>("old.example");
         QTest::newRow("cancelled") << "old" << "!" << std::optional<QString>();
         QTest::newRow("a line feed, unchanged") << "a\nb" << "" << std::optional<QString>("a\nb");
         QTest::newRow("too long to show, unchanged") << longer << "" << std::optional<QString>(longer);
         QTest::newRow("a pasted line break") << "" << "paste:a\r\nb\rc" << std::optional<QString>("a b c");
-        QTest::newRow("typed after a line feed") << "a\nb" << "+c" << std::optional<QString>("a\nbc");
+        QTest::newRow("typed after a line feed") << "a\nb" << "c" << std::optional<QString>("a\nbc");
     }
 
     void theEditPrompt()
@@ -48,14 +47,11 @@ private slots:
             shown = dialog->windowTitle() + ": " + dialog->labelText() + ' '
                 + dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text().remove('&');
             auto* field = dialog->findChild<QLineEdit*>();
+            QTest::keyClick(field, Qt::Key_End);
             if (typed.startsWith("paste:")) {
                 QGuiApplication::clipboard()->setText(typed.mid(6));
                 QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
-            } else if (typed.startsWith('+')) {
-                QTest::keyClick(field, Qt::Key_End);
-                QTest::keyClicks(field, typed.mid(1));
-            } else if (!typed.isEmpty()) {
-                field->selectAll();
+            } else if (typed != "!") {
                 QTest::keyClicks(field, typed);
             }
             QTest::keyClick(field, typed == "!" ? Qt::Key_Escape : Qt::Key_Return);

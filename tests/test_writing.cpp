@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Saving, through the privileged helper as a plain command: what a save keeps, what it refuses,
-// what each failing call, full disk or crash leaves on disk, and where planted links cannot lead.
+// Saving, through the helper as a plain command: what a save keeps and refuses, and what failing
+// calls, full disks, crashes and planted links leave on disk.
 #include "support.h"
 #include "privileged_writer.h"
 #include "save_protocol.h"

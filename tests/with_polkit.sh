@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs a command beside a D-Bus system bus and a polkitd of its own, in a private mount namespace
-# with tmpfs over /run/dbus and polkit's actions and rules folders: nothing on the machine changes.
-# Needs root. Usage: with_polkit.sh ACTION_FILE RULES_FILE|- COMMAND...
+# Runs a command beside its own system bus and polkitd, in a mount namespace with tmpfs over their
+# folders: nothing on the machine changes. As root: with_polkit.sh ACTION_FILE RULES_FILE|- COMMAND...
 set -euo pipefail
 exec unshare -m bash -s "$(realpath "$1")" "$2" "${@:3}" <<'INNER'
 set -euo pipefail

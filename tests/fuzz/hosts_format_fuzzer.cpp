@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Any bytes as a hosts file: they load without a crash, also into a list that holds entries
-// already; with a typed name added they save for real as their canonical form (each line with
-// CR LF, in case-folded order); and what was saved loads back to the same entries. The same bytes
-// as the privileged helper's input parse only to what encodes back to them.
+// Any bytes as a hosts file load, also into a list with entries, and with a typed name added save
+// as their canonical form (CR LF, case-folded order) that loads back the same. As the helper's
+// input they parse only to what encodes back to them.
 #include "dialogs.h"
 #include "editor_state.h"
 #include "entry_commands.h"
@@ -24,18 +23,9 @@ void check(bool condition, const char* what)
 }
 
 // The format as plainly as it can be said: CR LF or CR ends a line; a final one adds none.
-QList<QByteArray> referenceLines(QByteArrayView bytes)
+QList<QByteArray> referenceLines(QByteArray bytes)
 {
-    QList<QByteArray> lines{{}};
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r') {
-            lines.last() += bytes[i];
-            continue;
-        }
-        lines << QByteArray();
-        if (i + 1 < bytes.size() && bytes[i + 1] == '\n')
-            ++i;
-    }
+    QList<QByteArray> lines = bytes.replace("\r\n", "\r").split('\r');
     if (lines.last().isEmpty())
         lines.removeLast();
     return lines;
@@ -77,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     checkProtocol(bytes);
     const QList<QByteArray> lines = split(bytes, qsizetype(size % 7) + 1);
-    check(lines == referenceLines(bytes) && lines == split(bytes, 1 << 16), "the lines are not those of the file");
+    check(lines == referenceLines(bytes.toByteArray()) && lines == split(bytes, 1 << 16), "the lines are not those of the file");
     if (lines.size() >= HostList::MaxCount)
         return 0;
 

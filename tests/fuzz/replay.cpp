@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The fuzzer's checks over every file of a folder, built without libFuzzer: each test run replays
-// the corpus, so what fuzzing once found stays found.
+// The fuzzer's checks over every file of its corpus, so that what fuzzing once found stays found.
 #include <QDir>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
