@@ -14,15 +14,11 @@ const QByteArray New = "127.0.0.1 localhost\r\n127.0.0.1 ads.example ##\r\n";
 const QString Fingerprint = R"(stat -c '%F %u:%g %a %h' "$F"; getfacl -cpE "$F"; getfattr -hd -m - "$F")";
 
 // Runs a shell script as root with F the file, D its folder and HELPER the helper; its output.
-QByteArray shell(const QString& script, const QString& file, const QByteArray& input = {}, const QByteArray& fault = {})
+QByteArray shell(const QString& script, const QString& file, const QByteArray& input = {}, const QString& fault = {})
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto& [name, value] : {std::pair<QString, QString>{"F", file}, {"D", QFileInfo(file).path()}, {"HELPER", QFileInfo(file).path() + "/../helper"},
-                                      {"ZARVELLO_FAULT", fault}, {"LD_PRELOAD", fault.isEmpty() ? "" : QFileInfo(QFileInfo(file).path()).path() + "/faults.so" /* a path without spaces */}})
-        environment.insert(name, value);
-    process.setProcessEnvironment(environment);
-    process.start("sh", {"-c", script});
+    const QString folder = QFileInfo(file).path(), faults = fault.isEmpty() ? "" : QFileInfo(folder).path() + "/faults.so"; // no spaces
+    process.start("env", {"F=" + file, "D=" + folder, "HELPER=" + folder + "/../helper", "ZARVELLO_FAULT=" + fault, "LD_PRELOAD=" + faults, "sh", "-c", script});
     process.write(input);
     process.closeWriteChannel();
     process.waitForFinished();
@@ -38,8 +34,8 @@ QByteArray answer(int error, FileError::Reason reason = {}, FileError::FileState
 // failing call (see system_faults.cpp); output is its answer and what command adds; after is what
 // hosts then holds: old, new, or unchecked.
 struct Case {
-    QString setup, command;
-    QByteArray fault, request, output;
+    QString setup, command, fault;
+    QByteArray request, output;
     QString after;
 };
 
@@ -67,12 +63,12 @@ private slots:
         const QByteArray ok = "ok\n";
         const QString helper = R"("$HELPER")";
         // path: in the case's folder, or absolute, or (after '=') sent as it is.
-        const auto row = [&](const char* name, const QString& setup, const QByteArray& output, const QString& after, const QByteArray& fault = {},
+        const auto row = [&](const char* name, const QString& setup, const QByteArray& output, const QString& after, const QString& fault = {},
                              const QString& command = R"("$HELPER")", const QByteArray& path = "hosts", const QByteArray& content = New) {
             const QByteArray full = path.startsWith('=') ? path.mid(1) : path.startsWith('/') ? path : QFile::encodeName(m_dir.filePath(name)) + '/' + path;
             QTest::newRow(name) << Case{setup, command, fault, protocol::encodeRequest(full, content), output, after};
         };
-        const auto fault = [](const char* call, int error, int flags = 0, int skip = 0) { return QString::asprintf("%s %d %d %d", call, error, flags, skip).toLatin1(); };
+        const auto fault = [](const char* call, int error, int flags = 0, int skip = 0) { return QString::asprintf("%s %d %d %d", call, error, flags, skip); };
         using Reason = FileError::Reason;
         using State = FileError::FileState;
         // What is kept.
