@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The entry commands, and the file commands from the menu: what each adds, asks, shows and writes.
+// The entry commands and the file commands: what each adds, asks, reads, shows and writes.
 #include "support.h"
 
 class TestCommands : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); } // or absolute
 
 private slots:
     void addEntry_data()
@@ -79,26 +79,47 @@ private slots:
         QCOMPARE(entriesOf(state.hostList()).join(' '), entries);
     }
 
+    void initTestCase()
+    {
+        writeBytes(path("three"), "b.example\r\nA.example\rc.example");
+        QVERIFY(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600) == 0);
+        QFile large(path("large"));
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(MaxHostsFileSize + 1));
+        // One more line than the list has room for, the last one alone in the last chunk read.
+        writeBytes(path("many"), "xxxxxxxxxxx\r" + QByteArray("xxx\r").repeated(HostList::MaxCount - 2) + "z");
+    }
+
     void open_data()
     {
         QTest::addColumn<std::optional<QString>>("answer");
-        QTest::addColumn<QString>("outcome"); // entries | path | Save, autosave enabled | messages
-        QTest::newRow("three lines") << std::optional(path("three")) << "A.example,b.example,c.example|" + path("three") + "|11|0";
-        QTest::newRow("cancelled") << std::optional<QString>() << "||00|0";
-        QTest::newRow("no path") << std::optional(QString()) << "||00|0";
-        QTest::newRow("missing") << std::optional(path("missing")) << "||00|1";
+        QTest::addColumn<QString>("outcome"); // entries | path | Save, autosave enabled | message
+        QTest::newRow("three lines") << std::optional(path("three")) << "A.example,b.example,c.example,listed|" + path("three") + "|11|";
+        QTest::newRow("cancelled") << std::optional<QString>() << "listed||00|";
+        QTest::newRow("no path") << std::optional(QString()) << "listed||00|";
+        // A file that is not loaded adds nothing; the message names the reason and the limit.
+        const auto refused = [&](const char* tag, const QString& name, FileError::Reason reason, int error, int maxEntries = 0, int maxMebibytes = 0) {
+            const FileError expected{path(name), FileError::Operation::Read, reason, error, {}, maxEntries, maxMebibytes};
+            QTest::newRow(tag) << std::optional(path(name)) << "listed||00|" + errorTitle + ": " + expected.message();
+        };
+        refused("missing", "missing", FileError::Reason::System, ENOENT);
+        refused("a folder", ".", FileError::Reason::System, EISDIR);
+        refused("a FIFO", "fifo", FileError::Reason::NotRegularFile, 0);
+        refused("a device", "/dev/zero", FileError::Reason::NotRegularFile, 0);
+        refused("a read that fails", "/proc/self/mem", FileError::Reason::System, EIO);
+        refused("too large", "large", FileError::Reason::TooLarge, 0, 0, 128);
+        refused("too many lines", "many", FileError::Reason::TooManyEntries, 0, HostList::MaxCount);
     }
 
     void open()
     {
         QFETCH(std::optional<QString>, answer);
         QFETCH(QString, outcome);
-        writeBytes(path("three"), "b.example\r\nA.example\rc.example");
         WindowFixture w;
+        w.state.hostList().AddItem("listed");
         w.dialogs.answers << answer;
         QVERIFY(w.trigger("open"));
         QCOMPARE(QStringLiteral("%1|%2|%3%4|%5").arg(entriesOf(w.state.hostList()).join(','), w.state.currentPath())
-                     .arg(w.state.saveEnabled()).arg(w.state.autosaveEnabled()).arg(w.dialogs.messages.size()),
+                     .arg(w.state.saveEnabled()).arg(w.state.autosaveEnabled()).arg(w.dialogs.messages.join(' ')),
                  outcome);
     }
 

@@ -41,8 +41,6 @@ struct Case {
 
 } // namespace
 
-Q_DECLARE_METATYPE(Case)
-
 class TestWriting : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
