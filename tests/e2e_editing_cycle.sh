@@ -3,7 +3,6 @@
 # Open, autosave, add, edit, save, save as and exit with real mouse and key events on a real X
 # server; then the resolver reads the file. Usage: e2e_editing_cycle.sh PROGRAM SCREENSHOT_FOLDER
 set -euo pipefail
-program=$(realpath "$1")
 shots=$2
 source "$(dirname "$0")/../script/xvfb-lib.sh"
 work=$(mktemp -d)
@@ -16,7 +15,7 @@ expect() { # FILE PRINTF-BYTES STEP
     printf "$2" | cmp -s "$1" - || { od -c "$1" | head; fail "$3: wrong bytes in $1"; }
     echo "ok: $3"
 }
-click() { xdotool mousemove --window "$main" "$1" "$2" click 1; sleep 0.3; }
+click() { xdotool mousemove --window "$app_window" "$1" "$2" click 1; sleep 0.3; }
 menu() { # Down presses to the item in Файл
     click 20 $((menubar / 2))
     for _ in $(seq "$1"); do xdotool key Down; done
@@ -38,10 +37,9 @@ printf '127.0.0.1 localhost\r\n# Comment Line\rZeta.example 1\r\nalpha\nwith-lf\
 rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\nalpha\nwith-lf\r\nZeta.example 1\r\n'
 
 start_x 640x480
-HOME="$work/home" start_app "$program"
-main=$app_window
-[[ -n "$main" ]] || fail "the window did not appear"
-eval "$(xdotool getwindowgeometry --shell "$main")"
+HOME="$work/home" start_app "$(realpath "$1")"
+[[ -n "$app_window" ]] || fail "the window did not appear"
+eval "$(xdotool getwindowgeometry --shell "$app_window")"
 menubar=$((HEIGHT - 338)) # the client area is 418 x 338 below the menu bar
 
 menu 1
@@ -64,8 +62,7 @@ answer "Сохраняемся" "$work/copy"
 expect "$work/copy.hosts" "# edited\r\n$rest" "Сохранить как... to a new name, with the extension"
 
 menu 4
-for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "still running after Выход"
+timeout 5 tail --pid="$app_pid" -f /dev/null || fail "still running after Выход"
 app_pid=""
 echo "ok: Выход ended the program"
 

@@ -40,8 +40,8 @@ inline QStringList entriesOf(const HostList& list)
 // stands for a cancel; a question with no answer left is cancelled and fails the test.
 class ScriptedDialogs : public Dialogs {
 public:
-    QStringList messages, questions, fileDialogKinds;
-    QList<FileDialogSettings> fileDialogs;
+    QStringList messages, questions;
+    QList<std::pair<QString, FileDialogSettings>> fileDialogs; // "open" or "save", and the settings
     QQueue<std::optional<QString>> answers;
 
     void showMessage(const QString& prompt, const QString& title) override { messages << title + ": " + prompt; }
@@ -50,14 +50,12 @@ public:
         questions << QStringLiteral("%1: %2 [%3]").arg(title, prompt, defaultText);
         return take();
     }
-    std::optional<QString> chooseOpenPath(const FileDialogSettings& settings) override { return take("open", settings); }
-    std::optional<QString> chooseSavePath(const FileDialogSettings& settings) override { return take("save", settings); }
+    std::optional<QString> chooseOpenPath(const FileDialogSettings& settings) override { fileDialogs.append({"open", settings}); return take(); }
+    std::optional<QString> chooseSavePath(const FileDialogSettings& settings) override { fileDialogs.append({"save", settings}); return take(); }
 
 private:
-    std::optional<QString> take(const char* kind = nullptr, const FileDialogSettings& settings = {})
+    std::optional<QString> take()
     {
-        if (kind)
-            fileDialogKinds << kind, fileDialogs << settings;
         if (answers.isEmpty())
             QTest::qFail("a question with no answer scripted", __FILE__, __LINE__);
         return answers.isEmpty() ? std::nullopt : answers.dequeue();

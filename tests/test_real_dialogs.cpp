@@ -86,10 +86,8 @@ private slots:
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             shown = dialog->windowTitle() + ' ' + dialog->selectedNameFilter() + ' ' + dialog->directory().absolutePath() + ' ' + name->text();
             name->setFocus();
-            if (!typed.isEmpty()) {
-                name->selectAll();
-                QTest::keyClicks(name, typed);
-            }
+            name->selectAll();
+            QTest::keyClicks(name, typed);
             auto* listing = dialog->findChild<QFileSystemModel*>();
             QVERIFY(QTest::qWaitFor([&] { return listing->rowCount(listing->index(m_dir.path())) >= 1; }));
             QTest::qWait(50);
