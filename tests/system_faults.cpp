@@ -2,7 +2,6 @@
 // Preloaded into the helper: one system call of a save fails, or kills the process, on demand.
 // ZARVELLO_FAULT="CALL ERRNO FLAGS SKIP": after SKIP calls of CALL whose open flags (or whose
 // descriptor's F_GETFL flags) include FLAGS, the next one fails with ERRNO, or with 0, kills.
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
@@ -29,7 +28,7 @@ bool strikes(const char* call, int flags)
     return true;
 }
 
-int flagsOf(int fd) { return std::max(::fcntl(fd, F_GETFL), 0); }
+int flagsOf(int fd) { const int flags = ::fcntl(fd, F_GETFL); return flags < 0 ? 0 : flags; }
 
 } // namespace
 

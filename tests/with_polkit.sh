@@ -14,14 +14,6 @@ install -m 0644 "$1" /usr/share/polkit-1/actions/
 dbus-daemon --system --fork
 /usr/lib/polkit-1/polkitd --no-debug >/dev/null 2>&1 &
 trap 'kill $! "$(cat /run/dbus/pid)" 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-    if dbus-send --system --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.NameHasOwner \
-        string:org.freedesktop.PolicyKit1 2>/dev/null | grep -q 'boolean true'; then
-        "${@:3}"
-        exit
-    fi
-    sleep 0.05
-done
-echo "with_polkit.sh: polkitd did not come up" >&2
-exit 1
+gdbus wait --system --timeout 10 org.freedesktop.PolicyKit1 || { echo "with_polkit.sh: polkitd did not come up" >&2; exit 1; }
+"${@:3}"
 INNER
