@@ -51,6 +51,10 @@ private slots:
                 QCOMPARE(w.state.hostList().Count(), added);
                 QCOMPARE(text->text(), held ? QString("ads.example") : QString());
             }
+        text->setText("ads.example"); // neither a modified Enter nor another key adds
+        QTest::keyClick(text, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(text, Qt::Key_Escape);
+        QCOMPARE(w.state.hostList().Count(), added);
         QCOMPARE(w.dialogs.messages.size() + w.dialogs.questions.size(), 0);
     }
 

@@ -80,7 +80,7 @@ private slots:
         QFETCH(QString, chosen);
         writeBytes(m_dir.filePath("hosts"), "x\r\n");
         writeBytes(m_dir.filePath("other"), "y\r\n");
-        const FileDialogSettings settings{"Открыть", "hosts", "hosts", "hosts|hosts", 1, m_dir.path()};
+        const FileDialogSettings settings{"Открыть", "hosts", "hosts", "все|*|hosts|hosts", 2, m_dir.path()};
         QString shown;
         whenModal<QFileDialog>([&](QFileDialog* dialog) {
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
