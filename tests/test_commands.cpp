@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The entry commands and the file commands: what each adds, asks, reads, shows and writes.
+#include "host_list_view.h"
 #include "support.h"
 
 class TestCommands : public QObject {
@@ -67,29 +68,29 @@ private slots:
         QCOMPARE(QList<qsizetype>({added.size(), reset.size(), changed.size()}), QList<qsizetype>({3, 1, 1}));
     }
 
-    void editEntry_data()
-    {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<std::optional<QString>>("answer");
-        QTest::addColumn<QString>("entries");
-        QTest::newRow("retyped, not sorted again") << 0 << std::optional<QString>("z") << "z b c";
-        QTest::newRow("emptied") << 1 << std::optional<QString>("") << "a  c";
-        QTest::newRow("cancelled") << 2 << std::optional<QString>() << "a b c";
-    }
-
+    // Each click on an entry and each move of the selection asks for the entry anew.
     void editEntry()
     {
-        QFETCH(int, position);
-        QFETCH(std::optional<QString>, answer);
-        QFETCH(QString, entries);
-        EditorState state;
-        ScriptedDialogs dialogs;
-        state.hostList().addLines({"c", "a", "b"});
-        dialogs.answers << answer;
-        EditEntry(state, dialogs, position);
-        EditEntry(state, dialogs, 3); // no entry there: nothing is asked
-        QCOMPARE(dialogs.questions, QStringList{"Редактирование записи: Измените адресс [" + QString(QChar('a' + position)) + "]"});
-        QCOMPARE(entriesOf(state.hostList()).join(' '), entries);
+        WindowFixture w;
+        w.state.hostList().addLines({"a", "b", "c", "d"});
+        w.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        auto* list = w.get<HostListView>("List1");
+        const QPoint second = list->visualRect(w.state.hostList().index(1)).center();
+        w.dialogs.answers << std::nullopt << "z" << std::nullopt << std::nullopt << std::nullopt << std::nullopt << "";
+        QTest::keyClick(list, Qt::Key_Down); // with nothing selected, the first entry
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second); // retyped, it is not sorted again
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second); // the selected entry opens again
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(5, list->viewport()->height() - 3)); // no entry
+        EditEntry(w.state, w.dialogs, 4); // nor past the last one
+        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_End, Qt::Key_Up, Qt::Key_Home, Qt::Key_Up}) // Home: emptied
+            QTest::keyClick(list, key);
+        QStringList defaults;
+        for (const QString& question : w.dialogs.questions)
+            defaults << question.section('[', 1).chopped(1);
+        QCOMPARE(defaults, QStringList({"a", "b", "z", "c", "d", "c", "a"})); // Up at the first entry asks nothing
+        QCOMPARE(w.dialogs.questions.constFirst(), QString("Редактирование записи: Измените адресс [a]"));
+        QCOMPARE(entriesOf(w.state.hostList()), QStringList({"", "z", "c", "d"}));
     }
 
     void initTestCase()

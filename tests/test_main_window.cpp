@@ -69,29 +69,6 @@ private slots:
         QCOMPARE(w.state.hostList().Item(0), QString("127.0.0.1 ads.example 6.6.6.6 shop.example  ##"));
     }
 
-    void clicksAndMovesOpenThePrompt()
-    {
-        WindowFixture w;
-        w.state.hostList().addLines({"a", "b", "c", "d"});
-        w.window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window));
-        auto* list = w.get<HostListView>("List1");
-        const QPoint second = list->visualRect(w.state.hostList().index(1)).center();
-        w.dialogs.answers << std::nullopt << "B two" << std::nullopt;
-        QTest::keyClick(list, Qt::Key_Down); // with nothing selected, the first entry
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second); // the selected entry opens again
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(5, list->viewport()->height() - 3)); // no entry
-        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_End, Qt::Key_Up, Qt::Key_Home, Qt::Key_Up}) {
-            w.dialogs.answers << std::nullopt;
-            QTest::keyClick(list, key);
-        }
-        QStringList defaults;
-        for (const QString& question : w.dialogs.questions)
-            defaults << question.section('[', 1).chopped(1);
-        QCOMPARE(defaults, QStringList({"a", "b", "B two", "c", "d", "c", "a"})); // Up at the first entry asks nothing
-    }
-
     void rowsKeepToOneLine()
     {
         WindowFixture w;
