@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The window as a person meets it: what it shows and says, its keys, clicks and pastes.
+// The window as a person meets it: what it shows and says, its keys and pastes, and its rows.
 #include "host_list_view.h"
 #include "support.h"
 
