@@ -7,7 +7,7 @@ class QCoreApplication;
 namespace zarvello {
 
 // Loads Qt's Russian translation from Qt's translations folder, whatever the user's locale.
-// Returns false, leaving Qt's English texts, where the translation is not installed.
-bool installRussianTranslation(QCoreApplication& app);
+// Where the translation is not installed, Qt's texts stay in English and nothing else changes.
+void installRussianTranslation(QCoreApplication& app);
 
 } // namespace zarvello
