@@ -152,9 +152,10 @@ int compareFrom(FoldedUnits a, FoldedUnits b, std::uint32_t depth)
     }
 }
 
-// Lines that go on with the same bytes, ASCII letters in either case, go on with the same units. When a whole group agrees at
-// a depth, the units its lines share byte for byte are passed in one sweep rather than one
-// partition each: identical long lines would otherwise cost a partition per character.
+// Lines that go on with the same bytes, ASCII letters in either case, go on with the same units.
+// When a whole group agrees at a depth, the units its lines share byte for byte are passed in one
+// sweep rather than one partition each: identical long lines would otherwise cost a partition per
+// character.
 std::uint32_t skipSharedBytes(Keyed* first, Keyed* last, std::uint32_t depth)
 {
     FoldedUnits& lead = first->units;
