@@ -151,7 +151,7 @@ std::optional<FileError> LoadHostsFile(HostList& list, const QString& path)
     ReadResult result = readHostsFile(path, list.room());
     if (result.error && result.error->reason == FileError::Reason::TooManyEntries)
         result.error->maxEntries = HostList::MaxCount;
-    // Lines read before a failure stay, and they fit: reading stops once they would not.
+    // Lines read before a read failure stay; too many lines add none, as addLines takes all or none.
     list.addLines(std::move(result.lines));
     return result.error;
 }

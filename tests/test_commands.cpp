@@ -9,6 +9,17 @@ class TestCommands : public QObject {
     QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); } // or absolute
 
 private slots:
+    // The files Open is given: three lines, and the ones it refuses.
+    void initTestCase()
+    {
+        writeBytes(path("three"), "b.example\r\nA.example\rc.example");
+        QVERIFY(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600) == 0);
+        QFile large(path("large"));
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(MaxHostsFileSize + 1));
+        // One more line than the list has room for, the last one alone in the last chunk read.
+        writeBytes(path("many"), "xxxxxxxxxxx\r" + QByteArray("xxx\r").repeated(HostList::MaxCount - 2) + "z");
+    }
+
     void addEntry_data()
     {
         QTest::addColumn<QStringList>("inputs");
@@ -88,16 +99,6 @@ private slots:
         QCOMPARE(defaults, QStringList({"a", "b", "z", "c", "d", "c", "a"})); // Up at the first entry asks nothing
         QCOMPARE(w.dialogs.questions.constFirst(), QString("Редактирование записи: Измените адресс [a]"));
         QCOMPARE(entriesOf(w.state.hostList()), QStringList({"", "z", "c", "d"}));
-    }
-
-    void initTestCase()
-    {
-        writeBytes(path("three"), "b.example\r\nA.example\rc.example");
-        QVERIFY(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600) == 0);
-        QFile large(path("large"));
-        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(MaxHostsFileSize + 1));
-        // One more line than the list has room for, the last one alone in the last chunk read.
-        writeBytes(path("many"), "xxxxxxxxxxx\r" + QByteArray("xxx\r").repeated(HostList::MaxCount - 2) + "z");
     }
 
     void open_data()
