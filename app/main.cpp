@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Program start: the application with Qt's Russian texts, the window, the event loop.
+#include "administrator_rights.h"
 #include "main_window.h"
-#include "privileged_writer.h"
 #include "qt_dialogs.h"
 #include "translations.h"
 
@@ -14,12 +14,13 @@ int main(int argc, char* argv[])
     QApplication::setDesktopFileName("org.zarvello.Zarvello");
     zarvello::installRussianTranslation(app);
 
+    // Saves the system refuses go to a helper for that file, with the administrator's consent.
+    zarvello::PkexecRights administrator(
+        {QStringLiteral("/usr/bin/pkexec"), zarvello::PkexecRights::installedHelper()});
+    zarvello::Saver saver(&administrator);
     zarvello::QtDialogs dialogs;
-    zarvello::MainWindow window(dialogs);
+    zarvello::MainWindow window(dialogs, saver);
     dialogs.setParent(&window);
-    // Saves the system refuses go to the helper, with the administrator's consent asked once.
-    zarvello::PkexecWriter administrator({QStringLiteral("pkexec"), zarvello::PkexecWriter::installedHelper()});
-    window.state().setPrivilegedWriter(&administrator);
     window.show();
     return app.exec();
 }

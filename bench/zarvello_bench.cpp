@@ -87,7 +87,8 @@ int loadSave(const QString& in, const QString& out)
         return 1;
     }
     state.setCurrentPath(out);
-    if (const auto error = SaveHostsFile(state)) {
+    Saver saver;
+    if (const auto error = SaveHostsFile(state, saver)) {
         std::fprintf(stderr, "%s\n", qPrintable(error->message()));
         return 1;
     }

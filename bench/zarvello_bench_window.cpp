@@ -50,7 +50,8 @@ int openFigure(int argc, char* argv[], const QString& file)
     QApplication app(argc, argv);
     installRussianTranslation(app);
     FixedDialogs dialogs;
-    MainWindow window(dialogs);
+    Saver saver;
+    MainWindow window(dialogs, saver);
     window.show();
     QCoreApplication::processEvents();
     const double ms = openAndPaint(window, dialogs, file);
@@ -64,7 +65,8 @@ int startup(int argc, char* argv[])
     QApplication app(argc, argv);
     installRussianTranslation(app);
     QtDialogs dialogs;
-    MainWindow window(dialogs);
+    Saver saver;
+    MainWindow window(dialogs, saver);
     dialogs.setParent(&window);
     ExitOnFirstPaint watch;
     window.installEventFilter(&watch);

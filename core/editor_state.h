@@ -9,8 +9,6 @@
 
 namespace zarvello {
 
-class PrivilegedWriter;
-
 // The flags notify on change, so the window's controls follow them.
 class EditorState : public QObject {
     Q_OBJECT
@@ -32,10 +30,6 @@ public:
     bool autosaveValue() const { return m_autosaveValue; }
     void setAutosaveValue(bool ticked);
 
-    // Where a save the system refuses for lack of permission is tried again; none by default.
-    PrivilegedWriter* privilegedWriter() const { return m_privilegedWriter; }
-    void setPrivilegedWriter(PrivilegedWriter* writer) { m_privilegedWriter = writer; }
-
     // Runs once as the window loads: nothing can be saved until a file has been chosen.
     void StartUp();
 
@@ -47,7 +41,6 @@ signals:
 private:
     HostList m_hostList;
     QString m_currentPath;
-    PrivilegedWriter* m_privilegedWriter = nullptr;
     bool m_saveEnabled = false;
     bool m_autosaveEnabled = false;
     bool m_autosaveValue = false;

@@ -15,7 +15,7 @@ QString oneLine(QString text)
     return text;
 }
 
-bool AddEntry(EditorState& state, Dialogs& dialogs, const QString& input)
+bool AddEntry(EditorState& state, Dialogs& dialogs, Saver& saver, const QString& input)
 {
     HostList& list = state.hostList();
     if (!input.isEmpty()) {
@@ -31,7 +31,7 @@ bool AddEntry(EditorState& state, Dialogs& dialogs, const QString& input)
         dialogs.showMessage(QStringLiteral("Введите хоть что-нибудь"), QStringLiteral("Не майтесь дурью"));
     }
     if (state.autosaveValue()) {
-        if (const auto error = SaveHostsFile(state))
+        if (const auto error = SaveHostsFile(state, saver))
             showFailure(dialogs, *error);
     }
     return true;

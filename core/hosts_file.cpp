@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Hosts file reading over POSIX calls, so that every failure keeps its errno.
+// The hosts file format: lines read over POSIX calls, so that every failure keeps its errno, and
+// the list written as lines.
 #include "hosts_file.h"
 #include "descriptor.h"
 #include "editor_state.h"
-#include "file_writer.h"
-#include "privileged_writer.h"
 
 #include <QFile>
 
@@ -156,21 +155,9 @@ std::optional<FileError> LoadHostsFile(HostList& list, const QString& path)
     return result.error;
 }
 
-std::optional<FileError> SaveHostsFile(const EditorState& state)
+std::optional<FileError> SaveHostsFile(const EditorState& state, Saver& saver)
 {
-    const QByteArray bytes = joinLines(state.hostList().lines());
-    std::optional<FileError> error = writeFileSafely(state.currentPath(), bytes);
-    // Only a plain refusal is asked of the administrator: never a save through another user's
-    // link, never one that already changed the file, and root has nobody to ask.
-    const bool refused = error && error->reason == FileError::Reason::System
-        && (error->systemError == EACCES || error->systemError == EPERM) && error->fileState == FileError::FileState::Unchanged;
-    if (refused && state.privilegedWriter() && ::geteuid() != 0) {
-        PrivilegedWriter::Result privileged = state.privilegedWriter()->write(state.currentPath(), bytes);
-        if (privileged.rightsGiven)
-            return privileged.error;
-        error->adminRefused = true;
-    }
-    return error;
+    return saver.save(state.currentPath(), joinLines(state.hostList().lines()));
 }
 
 } // namespace zarvello

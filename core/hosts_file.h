@@ -4,6 +4,7 @@
 
 #include "file_error.h"
 #include "file_writer.h"
+#include "saver.h"
 
 #include <QByteArray>
 #include <QList>
@@ -48,9 +49,7 @@ QByteArray joinLines(const QList<QByteArray>& lines);
 // stay; a file that would overfill the list adds nothing.
 std::optional<FileError> LoadHostsFile(HostList& list, const QString& path);
 
-// SaveHostsFile: writes the whole list, in list order, to the current path (see writeFileSafely).
-// A save the system refuses for lack of permission is tried once more through the state's
-// privileged writer, where there is one; if that gets no rights, the error says so.
-std::optional<FileError> SaveHostsFile(const EditorState& state);
+// SaveHostsFile: writes the whole list, in list order, to the current path.
+std::optional<FileError> SaveHostsFile(const EditorState& state, Saver& saver);
 
 } // namespace zarvello

@@ -1,20 +1,39 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# As nobody, autosaves into a root-owned file through the real pkexec and polkitd, with rights
-# given and refused. Usage: polkit_save.sh DRIVER HELPER POLICY
+# As nobody, autosaves into root's files through the real pkexec and polkitd, in a namespace with
+# a folder of root's own at /mnt; stops and resumes the helper when the driver asks.
+# Usage: polkit_save.sh DRIVER HELPER POLICY
 set -euo pipefail
+[[ $(id -u) -eq 0 ]] || { echo "polkit_save.sh: needs root, to start polkitd and act as nobody"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 0755 "$work"
 # The build folder may be closed to nobody, who runs the driver and whom pkexec checks the helper as.
 install -m 0755 "$1" "$work/driver"
 install -m 0755 "$2" "$work/helper"
+mkfifo -m 0644 "$work/control"
 sed "s|@ZARVELLO_HELPER@|$work/helper|" "$3" >"$work/action.policy"
-for rights in YES NO; do
-    printf 'polkit.addRule(function(action, subject) {\n  if (action.id == "org.zarvello.Zarvello.save-hosts-file" && subject.user == "nobody")\n    return polkit.Result.%s;\n});\n' \
-        "$rights" >"$work/rules"
-    printf '127.0.0.1 localhost\r\n' >"$work/hosts-$rights"
-    chmod 0644 "$work/hosts-$rights"
-    "$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" env ZARVELLO_RIGHTS=$rights ZARVELLO_TARGET="$work/hosts-$rights" \
-        ZARVELLO_HELPER="$work/helper" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$work/driver"
+cat >"$work/rules" <<'RULES'
+polkit.addRule(function(action, subject) {
+  if (action.id != "org.zarvello.Zarvello.save-hosts-file" || subject.user != "nobody")
+    return polkit.Result.NOT_HANDLED;
+  polkit.spawn(["/bin/sleep", "1"]);
+  return /granted[^\/]*$/.test(action.lookup("command_line")) ? polkit.Result.YES : polkit.Result.NO;
+});
+RULES
+coproc driver {
+    "$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" sh -c '
+        mount -t tmpfs -o mode=0755 tmpfs /mnt && mkdir -m 0700 /mnt/private &&
+        for file in granted-1 granted-2 refused; do printf "127.0.0.1 localhost\r\n" >"/mnt/$file"; done &&
+        exec env ZARVELLO_HELPER="$0/helper" ZARVELLO_CONTROL="$0/control" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$0/driver"' "$work" 2>&1
+}
+exec {from}<&"${driver[0]}"
+pid=$driver_PID
+while read -r line <&"$from"; do
+    case $line in
+    "polkit_save: stop") pkill -STOP -f "^$work/helper " && echo done >"$work/control" ;;
+    "polkit_save: resume") pkill -CONT -f "^$work/helper " && echo done >"$work/control" ;;
+    *) echo "$line" ;;
+    esac
 done
+wait "$pid"

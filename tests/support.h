@@ -64,7 +64,8 @@ private:
 
 struct WindowFixture {
     ScriptedDialogs dialogs;
-    MainWindow window{dialogs};
+    Saver saver;
+    MainWindow window{dialogs, saver};
     EditorState& state = window.state();
 
     template <typename T>

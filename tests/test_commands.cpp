@@ -41,10 +41,11 @@ private slots:
         QFETCH(QString, entries);
         EditorState state;
         ScriptedDialogs dialogs;
+        Saver saver;
         state.setCurrentPath(path(QTest::currentDataTag()));
         state.setAutosaveValue(autosave);
         for (const QString& input : inputs) {
-            QVERIFY(AddEntry(state, dialogs, input));
+            QVERIFY(AddEntry(state, dialogs, saver, input));
             QCOMPARE(readBytes(state.currentPath()), autosave ? joinLines(state.hostList().lines()) : QByteArray("<missing>"));
         }
         QCOMPARE(dialogs.messages, QStringList(inputs.count(""), "Не майтесь дурью: Введите хоть что-нибудь"));
@@ -55,12 +56,13 @@ private slots:
     {
         EditorState full, unsaved;
         ScriptedDialogs dialogs;
+        Saver saver;
         QVERIFY(full.hostList().addLines(QList<QByteArray>(HostList::MaxCount - 2, "x")) && !full.hostList().addLines({"a", "b", "c"}));
-        QVERIFY(AddEntry(full, dialogs, "y") && full.hostList().addLines({"z"}) && full.hostList().Count() == HostList::MaxCount);
-        QVERIFY(!AddEntry(full, dialogs, "foo")); // the field keeps the name
+        QVERIFY(AddEntry(full, dialogs, saver, "y") && full.hostList().addLines({"z"}) && full.hostList().Count() == HostList::MaxCount);
+        QVERIFY(!AddEntry(full, dialogs, saver, "foo")); // the field keeps the name
         unsaved.setAutosaveValue(true);
         unsaved.setCurrentPath(path("missing/hosts"));
-        QVERIFY(AddEntry(unsaved, dialogs, "foo") && unsaved.hostList().Count() == 1);
+        QVERIFY(AddEntry(unsaved, dialogs, saver, "foo") && unsaved.hostList().Count() == 1);
         QCOMPARE(dialogs.messages, QStringList({"Ошибка: Список полон: в нём уже 32767 записей, больше добавить нельзя. Запись «foo» не добавлена.",
                                                 "Ошибка: " + FileError{path("missing/hosts"), FileError::Operation::Write, FileError::Reason::System, ENOENT}.message()}));
     }

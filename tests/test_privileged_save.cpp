@@ -1,29 +1,80 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Run by polkit_save.sh as nobody while polkit answers ZARVELLO_RIGHTS (YES or NO): three autosaves
-// into ZARVELLO_TARGET, a root-owned 0644 file, through the real pkexec and helper.
-#include "privileged_writer.h"
+// Run by polkit_save.sh as nobody, while polkit takes a second over each check and grants this
+// editor's saves of files named "granted...": autosaves into root's files in /mnt through the real
+// pkexec and helper. It asks polkit_save.sh, on its output, to stop and resume the helper.
+#include "administrator_rights.h"
 #include "support.h"
+
+#include <iostream>
+
+namespace {
+
+// Asks the script, which runs as root, to do something to the helper, and waits till it is done.
+void askTheScript(const char* what)
+{
+    std::cout << "polkit_save: " << what << std::endl;
+    QFile done(qEnvironmentVariable("ZARVELLO_CONTROL"));
+    QVERIFY(done.open(QIODevice::ReadOnly) && done.readLine() == "done\n");
+}
+
+} // namespace
 
 class TestPrivilegedSave : public QObject {
     Q_OBJECT
 private slots:
-    void threeAutosaves()
+    void aGrantNamesOneFileForThisEditorAlone()
     {
-        const bool given = qEnvironmentVariable("ZARVELLO_RIGHTS") == "YES";
-        PkexecWriter writer({"pkexec", qEnvironmentVariable("ZARVELLO_HELPER")}, 20000, 20000);
+        PkexecRights rights({"/usr/bin/pkexec", qEnvironmentVariable("ZARVELLO_HELPER")}, 20000, 3000);
+        Saver saver(&rights);
         EditorState state;
         ScriptedDialogs dialogs;
-        state.setPrivilegedWriter(&writer);
-        state.setCurrentPath(qEnvironmentVariable("ZARVELLO_TARGET"));
         state.setAutosaveValue(true);
-        const QByteArray old = readBytes(state.currentPath());
-        for (const char* name : {"ads.example", "tracker.example", "third.example"})
-            AddEntry(state, dialogs, name);
-        QCOMPARE(writer.launches(), given ? 1 : 3); // rights once given hold for the session
-        QCOMPARE(readBytes(state.currentPath()), given ? joinLines(state.hostList().lines()) : old);
-        QCOMPARE(dialogs.messages.filter("Права администратора не получены.").size(), given ? 0 : 3);
+        const auto add = [&](const QString& file, const char* name) {
+            state.setCurrentPath("/mnt/" + file);
+            dialogs.messages.clear();
+            AddEntry(state, dialogs, saver, name);
+            return dialogs.messages.join(' ');
+        };
+        const auto failure = [](const QString& file, int error, FileError::Reason reason = {}, FileError::FileState state = {}) {
+            return "Ошибка: " + FileError{"/mnt/" + file, FileError::Operation::Write, reason, error, state, 0, 0, error == EACCES}.message();
+        };
+
+        // The window's timers run on while polkit thinks.
+        int ticks = 0;
+        QTimer timer;
+        timer.callOnTimeout([&] { ++ticks; });
+        timer.start(50);
+        QCOMPARE(add("granted-1", "a.example"), QString());
+        timer.stop();
+        QVERIFY2(ticks >= 10, qPrintable(QString("%1 ticks in a second's wait").arg(ticks)));
+        QCOMPARE(add("granted-1", "b.example"), QString()); // no second password for the same file
+        QCOMPARE(rights.launches(), 1);
+        QCOMPARE(readBytes("/mnt/granted-1"), joinLines(state.hostList().lines()));
+
+        // Another process of the same person reaches neither into the editor nor the helper.
+        QProcess other;
+        other.start("sh", {"-c", R"(ls /proc/$0/fd >/dev/null 2>&1 && echo listed; for fd in /proc/$0/fd/*; do printf %s "$1" >"$fd"; done 2>/dev/null; sleep 0.5)",
+                           QString::number(::getpid()), "7 15 6\n/mnt/granted-1stolen"});
+        QVERIFY(other.waitForFinished());
+        QCOMPARE(other.readAllStandardOutput(), QByteArray());
+        QCOMPARE(readBytes("/mnt/granted-1"), joinLines(state.hostList().lines()));
+
+        // A helper that stops answering is let go, and its late answer is nobody's.
+        askTheScript("stop");
+        QCOMPARE(add("granted-1", "c.example"), failure("granted-1", 0, FileError::Reason::NoAnswer, FileError::FileState::OldOrNew));
+        askTheScript("resume");
+        QCOMPARE(add("private/missing/granted", "d.example"), failure("private/missing/granted", ENOENT).remove(" Права администратора не получены."));
+        QCOMPARE(rights.launches(), 2);
+
+        // A grant covers the file it named: another one is asked for anew.
+        const QByteArray refused = readBytes("/mnt/refused");
+        QCOMPARE(add("refused", "e.example"), failure("refused", EACCES));
+        QCOMPARE(readBytes("/mnt/refused"), refused);
+        QCOMPARE(add("granted-2", "f.example"), QString());
+        QCOMPARE(readBytes("/mnt/granted-2"), joinLines(state.hostList().lines()));
+        QCOMPARE(rights.launches(), 4);
         struct stat file = {};
-        QVERIFY(::stat(QFile::encodeName(state.currentPath()).constData(), &file) == 0 && file.st_uid == 0 && (file.st_mode & 07777) == 0644);
+        QVERIFY(::stat("/mnt/granted-2", &file) == 0 && file.st_uid == 0 && (file.st_mode & 07777) == 0644);
     }
 };
 

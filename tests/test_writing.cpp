@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Saving, through the helper as a plain command: what a save keeps and refuses, and what failing
-// calls, full disks, crashes and planted links leave on disk.
-#include "support.h"
-#include "privileged_writer.h"
+// Saving: what a save keeps and refuses, and what failing calls, full disks, crashes and planted
+// links leave on disk, through the helper as a plain command; when administrator rights are asked,
+// and a helper that stays silent.
+#include "administrator_rights.h"
 #include "save_protocol.h"
+#include "support.h"
 
 namespace {
 
@@ -13,30 +14,56 @@ const QByteArray New = "127.0.0.1 localhost\r\n127.0.0.1 ads.example ##\r\n";
 // Everything about a file that a save must keep, as the system's tools print it.
 const QString Fingerprint = R"(stat -c '%F %u:%g %a %h' "$F"; getfacl -cpE "$F"; getfattr -hd -m - "$F")";
 
-// Runs a shell script as root with F the file, D its folder and HELPER the helper; its output.
-QByteArray shell(const QString& script, const QString& file, const QByteArray& input = {}, const QString& fault = {})
+// Runs a shell script as root with F the file, D its folder, T the path asked for and HELPER the
+// helper; its output.
+QByteArray shell(const QString& script, const QString& file, const QByteArray& input = {}, const QString& fault = {},
+                 const QByteArray& target = {})
 {
     QProcess process;
-    const QString folder = QFileInfo(file).path(), faults = fault.isEmpty() ? "" : QFileInfo(folder).path() + "/faults.so"; // no spaces
-    process.start("env", {"F=" + file, "D=" + folder, "HELPER=" + folder + "/../helper", "ZARVELLO_FAULT=" + fault, "LD_PRELOAD=" + faults, "sh", "-c", script});
+    const QString folder = QFileInfo(file).path(), faults = fault.isEmpty() ? "" : QFileInfo(folder).path() + "/faults.so";
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("F", file);
+    environment.insert("D", folder);
+    environment.insert("T", QString::fromLatin1(target)); // the rows' paths are ASCII
+    environment.insert("HELPER", folder + "/../helper");
+    environment.insert("ZARVELLO_FAULT", fault);
+    environment.insert("LD_PRELOAD", faults);
+    process.setProcessEnvironment(environment);
+    process.start("sh", {"-c", script});
     process.write(input);
     process.closeWriteChannel();
     process.waitForFinished();
     return process.readAllStandardOutput();
 }
 
+// The helper's greeting and its answer to the first request.
 QByteArray answer(int error, FileError::Reason reason = {}, FileError::FileState state = {})
 {
-    return protocol::encodeAnswer(FileError{{}, {}, reason, error, state});
+    return "ready\n" + protocol::encodeAnswer(1, FileError{{}, {}, reason, error, state});
 }
 
-// setup runs as root before the save, command runs the helper (as someone, somewhere) with a
-// failing call (see system_faults.cpp); output is its answer and what command adds; after is what
-// hosts then holds: old, new, or unchecked.
+const QByteArray Ok = "ready\n1 ok\n";
+
 struct Case {
-    QString setup, command, fault;
-    QByteArray request, output;
-    QString after;
+    QString setup;                              // run as root before the save
+    QString command = R"("$HELPER" "$T")";      // runs the helper, as someone, somewhere
+    QString fault;                              // a failing call, see system_faults.cpp
+    QByteArray path = "hosts";                  // in the row's folder, or absolute
+    QByteArray content = New;                   // the request's
+    QByteArray request;                         // sent as it is; else a request for path
+    QByteArray output;                          // the helper's answers and what command adds
+    QString after;                              // what hosts then holds: old, new, or unchecked
+};
+
+// What the double of the administrator's rights was asked, and answers.
+struct RecordedRights : Rights {
+    Outcome outcome = Outcome::Answered;
+    QStringList asked;
+    Result write(const QString& path, const QByteArray&) override
+    {
+        asked << path;
+        return {outcome, {}};
+    }
 };
 
 } // namespace
@@ -48,8 +75,6 @@ class TestWriting : public QObject {
 private slots:
     void initTestCase()
     {
-        if (::geteuid() != 0)
-            QSKIP("other users, planted links and mounts need root");
         // Other users run the helper too, and the build folder may be closed to them.
         QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0 && QFile::copy(ZARVELLO_HELPER, m_dir.filePath("helper"))
                 && QFile::copy(ZARVELLO_FAULTS, m_dir.filePath("faults.so")));
@@ -57,87 +82,110 @@ private slots:
 
     void saves_data()
     {
+        if (::geteuid() != 0)
+            QSKIP("other users, planted links and mounts need root");
         QTest::addColumn<Case>("c");
-        const QByteArray ok = "ok\n";
-        const QString helper = R"("$HELPER")";
-        // path: in the case's folder, or absolute, or (after '=') sent as it is.
-        const auto row = [&](const char* name, const QString& setup, const QByteArray& output, const QString& after, const QString& fault = {},
-                             const QString& command = R"("$HELPER")", const QByteArray& path = "hosts", const QByteArray& content = New) {
-            const QByteArray full = path.startsWith('=') ? path.mid(1) : path.startsWith('/') ? path : QFile::encodeName(m_dir.filePath(name)) + '/' + path;
-            QTest::newRow(name) << Case{setup, command, fault, protocol::encodeRequest(full, content), output, after};
-        };
         const auto fault = [](const char* call, int error, int flags = 0, int skip = 0) { return QString::asprintf("%s %d %d %d", call, error, flags, skip); };
+        const QString helper = Case{}.command;
         using Reason = FileError::Reason;
         using State = FileError::FileState;
         // What is kept.
-        row("owner, group, mode", R"(chown 1000:1000 "$F"; chmod 2640 "$F")", ok, "new");
-        row("ACL", R"(setfacl -m u:1000:rw "$F")", ok, "new");
-        row("extended attribute", R"(setfattr -n user.origin -v kept "$F")", ok, "new");
-        row("no ACL from the folder", R"(setfacl -d -m u:1000:rwx "$D")", ok, "new");
-        row("hard link", R"(ln "$F" "$D/other")", ok + New, "new", {}, helper + R"(; cat "$D/other")");
-        row("symbolic link", R"(mv "$F" "$D/real"; ln -s real "$F")", ok + "link\n", "new", {}, helper + R"(; test -L "$F" && echo link)");
-        row("saved by a group member", R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")", ok, "new", {}, "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper);
+        QTest::newRow("owner, group, mode") << Case{.setup = R"(chown 1000:1000 "$F"; chmod 2640 "$F")", .output = Ok, .after = "new"};
+        QTest::newRow("ACL") << Case{.setup = R"(setfacl -m u:1000:rw "$F")", .output = Ok, .after = "new"};
+        QTest::newRow("extended attribute") << Case{.setup = R"(setfattr -n user.origin -v kept "$F")", .output = Ok, .after = "new"};
+        QTest::newRow("no ACL from the folder") << Case{.setup = R"(setfacl -d -m u:1000:rwx "$D")", .output = Ok, .after = "new"};
+        QTest::newRow("hard link") << Case{.setup = R"(ln "$F" "$D/other")", .command = helper + R"(; cat "$D/other")", .output = Ok + New, .after = "new"};
+        QTest::newRow("symbolic link") << Case{.setup = R"(mv "$F" "$D/real"; ln -s real "$F")", .command = helper + R"(; test -L "$F" && echo link)",
+                                               .output = Ok + "link\n", .after = "new"};
+        QTest::newRow("saved by a group member") << Case{.setup = R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")",
+                                                         .command = "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper, .output = Ok, .after = "new"};
         // Each call of a save failing; where the rename cannot keep the file (a hard link), in place.
         const QString xattr = R"(setfattr -n user.kept -v 1 "$F")", linked = R"(ln "$F" "$D/other")";
-        row("temporary file not made", xattr, answer(EIO), "old", fault("openat", EIO, __O_TMPFILE));
-        row("no anonymous files here", xattr, ok, "new", fault("openat", EOPNOTSUPP, __O_TMPFILE));
-        row("temporary file: folder refuses it", xattr, ok, "new", fault("openat", EACCES, __O_TMPFILE));
-        row("temporary file: write", xattr, answer(ENOSPC), "old", fault("pwrite", ENOSPC, O_WRONLY));
-        row("temporary file: sync", xattr, answer(EIO), "old", fault("fsync", EIO, O_WRONLY));
-        row("temporary file: naming", xattr, answer(EIO), "old", fault("linkat", EIO));
-        row("temporary file: close", xattr, answer(EIO), "old", fault("close", EIO, O_WRONLY));
-        row("rename", xattr, answer(EIO), "old", fault("renameat", EIO));
-        row("rename onto a mount point", xattr, ok, "new", fault("renameat", EXDEV));
-        row("folder sync", xattr, answer(EIO, {}, State::WrittenNotDurable), "new", fault("fsync", EIO, 0, 1));
-        row("owner not given", xattr, ok, "new", fault("fchown", EPERM));
-        row("owner not given, no anonymous files", R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")", ok, "new",
-            fault("openat", EOPNOTSUPP, __O_TMPFILE), "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper);
-        row("attribute not given", xattr, ok, "new", fault("fsetxattr", EPERM));
-        row("in place: no room", linked, answer(ENOSPC), "old", fault("fallocate", ENOSPC));
-        row("in place: write", linked, answer(EIO), "old", fault("pwrite", EIO, O_RDWR));
-        row("in place: cutting", linked, answer(EIO, {}, State::MaybeIncomplete), "new", fault("ftruncate", EIO));
-        row("in place: sync", linked, answer(EIO, {}, State::WrittenNotDurable), "new", fault("fsync", EIO, O_RDWR));
-        row("in place: close", linked, answer(EIO, {}, State::WrittenNotDurable), "new", fault("close", EIO, O_RDWR));
+        const auto failing = [&](const char* name, const QString& setup, const QString& call, const QByteArray& output, const char* after) {
+            QTest::newRow(name) << Case{.setup = setup, .fault = call, .output = output, .after = after};
+        };
+        failing("temporary file not made", xattr, fault("openat", EIO, __O_TMPFILE), answer(EIO), "old");
+        failing("no anonymous files here", xattr, fault("openat", EOPNOTSUPP, __O_TMPFILE), Ok, "new");
+        failing("temporary file: folder refuses it", xattr, fault("openat", EACCES, __O_TMPFILE), Ok, "new");
+        failing("temporary file: write", xattr, fault("pwrite", ENOSPC, O_WRONLY), answer(ENOSPC), "old");
+        failing("temporary file: sync", xattr, fault("fsync", EIO, O_WRONLY), answer(EIO), "old");
+        failing("temporary file: naming", xattr, fault("linkat", EIO), answer(EIO), "old");
+        failing("temporary file: close", xattr, fault("close", EIO, O_WRONLY), answer(EIO), "old");
+        failing("rename", xattr, fault("renameat", EIO), answer(EIO), "old");
+        failing("rename onto a mount point", xattr, fault("renameat", EXDEV), Ok, "new");
+        failing("folder sync", xattr, fault("fsync", EIO, 0, 1), answer(EIO, {}, State::WrittenNotDurable), "new");
+        failing("owner not given", xattr, fault("fchown", EPERM), Ok, "new");
+        failing("attribute not given", xattr, fault("fsetxattr", EPERM), Ok, "new");
+        failing("in place: no room", linked, fault("fallocate", ENOSPC), answer(ENOSPC), "old");
+        failing("in place: write", linked, fault("pwrite", EIO, O_RDWR), answer(EIO), "old");
+        failing("in place: cutting", linked, fault("ftruncate", EIO), answer(EIO, {}, State::MaybeIncomplete), "new");
+        failing("in place: sync", linked, fault("fsync", EIO, O_RDWR), answer(EIO, {}, State::WrittenNotDurable), "new");
+        failing("in place: close", linked, fault("close", EIO, O_RDWR), answer(EIO, {}, State::WrittenNotDurable), "new");
         // A crash at any moment leaves the old file or the new one, and no copy beside it.
-        row("crash while writing", {}, {}, "old", fault("fsync", 0, O_WRONLY));
-        row("crash after the rename", {}, {}, "new", fault("fsync", 0, 0, 1));
-        row("crash in place", linked, {}, "old", fault("fallocate", 0));
+        failing("crash while writing", {}, fault("fsync", 0, O_WRONLY), "ready\n", "old");
+        failing("crash after the rename", {}, fault("fsync", 0, 0, 1), "ready\n", "new");
+        failing("crash in place", linked, fault("fallocate", 0), "ready\n", "old");
+        QTest::newRow("owner not given, no anonymous files")
+            << Case{.setup = R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")", .command = "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper,
+                    .fault = fault("openat", EOPNOTSUPP, __O_TMPFILE), .output = Ok, .after = "new"};
         // Real disks: full, out of inodes, and a bind-mounted file (as /etc/hosts in a container).
         const QString disk = R"(exec unshare -m sh -c 'mount --make-rprivate / && mount -t tmpfs -o %1 tmpfs "$D" &&
-            printf "127.0.0.1 localhost\r\n" >"$F" && %2 "$HELPER"; cmp -s "$F" "$D/../old" && echo old; ls -A "$D"')";
+            printf "127.0.0.1 localhost\r\n" >"$F" && %2 "$HELPER" "$T"; cmp -s "$F" "$D/../old" && echo old; ls -A "$D"')";
         const QString bind = R"(mkdir "$D/disk" && cp "$F" "$D/disk/real" && mount --bind "$D/disk/real" "$F" &&)";
         const QString old = R"(cp "$F" "$D/../old")";
         const QByteArray big(256 * 1024, 'x');
-        row("full disk", old, answer(ENOSPC) + "old\nhosts\n", "", {}, disk.arg("size=64k", ""), "hosts", big);
-        row("no free inode", old, answer(ENOSPC) + "old\nhosts\n", "", {}, disk.arg("nr_inodes=2", ""));
-        row("bind-mounted, full", old, answer(ENOSPC) + "old\ndisk\nhosts\n", "", {}, disk.arg("size=64k", bind), "hosts", big);
-        row("bind-mounted", old, ok + "disk\nhosts\n", "", {}, disk.arg("size=64k", bind));
+        QTest::newRow("full disk") << Case{.setup = old, .command = disk.arg("size=64k", ""), .content = big, .output = answer(ENOSPC) + "old\nhosts\n"};
+        QTest::newRow("no free inode") << Case{.setup = old, .command = disk.arg("nr_inodes=2", ""), .output = answer(ENOSPC) + "old\nhosts\n"};
+        QTest::newRow("bind-mounted, full") << Case{.setup = old, .command = disk.arg("size=64k", bind), .content = big, .output = answer(ENOSPC) + "old\ndisk\nhosts\n"};
+        QTest::newRow("bind-mounted") << Case{.setup = old, .command = disk.arg("size=64k", bind), .output = Ok + "disk\nhosts\n"};
+        // An old file read back in place is never larger than a hosts file, whatever it claims.
+        QTest::newRow("in place, old file too large") << Case{.setup = linked + R"(; truncate -s 200M "$F")", .command = helper + R"(; stat -c %s "$F")",
+                                                               .output = answer(EFBIG) + "209715200\n"};
+        // Nothing of the caller's limits reaches the helper: a new file gets the usual mode, and a
+        // size limit does not kill a save halfway.
+        QTest::newRow("umask 000") << Case{.command = R"(umask 000; "$HELPER" "$T"; stat -c %a "$T")", .path = "new", .output = Ok + "644\n"};
+        QTest::newRow("a file size limit") << Case{.setup = linked, .command = R"(ulimit -S -f 1; "$HELPER" "$T"; stat -c %s "$F")",
+                                                   .content = QByteArray(4096, 'x'), .output = Ok + "4096\n"};
         // Links that nobody planted in a shared sticky folder, which root must not follow.
-        const QString shared = R"(mkdir -m 1777 "$D/shared" && mkdir -m 0700 "$D/private" &&
-            setpriv --reuid 65534 --regid 65534 --clear-groups )";
+        const QString shared = R"(mkdir -m 1777 "$D/shared" && mkdir -m 0700 "$D/private" && setpriv --reuid 65534 --regid 65534 --clear-groups )";
         const QString planted = helper + R"(; ls -A "$D/private")";
         const QByteArray foreign = answer(EACCES, Reason::ForeignLink);
-        row("planted link to a file", shared + R"(ln -s "$F" "$D/shared/hosts")", foreign, "old", {}, planted, "shared/hosts");
-        row("planted dangling link", shared + R"(ln -s "$D/private/new" "$D/shared/hosts")", foreign, "old", {}, planted, "shared/hosts");
-        row("planted link to a folder", shared + R"(ln -s "$D/private" "$D/shared/dir")", foreign, "old", {}, planted, "shared/dir/hosts");
-        row("the folder owner's link", R"(mkdir -m 1777 "$D/shared" && ln -s "$F" "$D/shared/hosts")", ok, "new", {}, helper, "shared/hosts");
+        QTest::newRow("planted link to a file") << Case{shared + R"(ln -s "$F" "$D/shared/hosts")", planted, {}, "shared/hosts", New, {}, foreign, "old"};
+        QTest::newRow("planted dangling link") << Case{shared + R"(ln -s "$D/private/new" "$D/shared/hosts")", planted, {}, "shared/hosts", New, {}, foreign, "old"};
+        QTest::newRow("planted link to a folder") << Case{shared + R"(ln -s "$D/private" "$D/shared/dir")", planted, {}, "shared/dir/hosts", New, {}, foreign, "old"};
+        QTest::newRow("the folder owner's link") << Case{R"(mkdir -m 1777 "$D/shared" && ln -s "$F" "$D/shared/hosts")", helper, {}, "shared/hosts", New, {}, Ok, "new"};
+        // Acting for a person, root writes only where root alone decides: each row in a folder of
+        // root's own, on a file system of the row's own.
+        const QString root = R"(exec unshare -m sh -c 'mount --make-rprivate / && mount -t tmpfs -o mode=0755 tmpfs /mnt &&
+            printf old >/mnt/hosts && %1 PKEXEC_UID=1000 "$HELPER" "$T"; cat "$T"')";
+        const auto forAPerson = [&](const char* name, const QString& setup, const QByteArray& path, const QByteArray& output) {
+            QTest::newRow(name) << Case{.command = root.arg(setup), .path = path, .output = output};
+        };
+        forAPerson("for a person: root's folder", "", "/mnt/hosts", Ok + New);
+        forAPerson("for a person: root's link", "ln -s hosts /mnt/link &&", "/mnt/link", Ok + New);
+        forAPerson("for a person: a folder its group may write", "mkdir -m 0775 /mnt/d && ln -s /mnt/hosts /mnt/d/h &&", "/mnt/d/h",
+                   answer(EACCES, Reason::UnsafeFolder) + "old");
+        forAPerson("for a person: another user's link", "ln -s hosts /mnt/link && chown -h 1000 /mnt/link &&", "/mnt/link",
+                   answer(EACCES, Reason::UnsafeLink) + "old");
+        forAPerson("for a person: a second name", "ln /mnt/hosts /mnt/other &&", "/mnt/hosts", answer(EACCES, Reason::SeveralNames) + "old");
+        forAPerson("for a person: a name that is not UTF-8", R"(T=$(printf "/mnt/h\\377") &&)", "/mnt/h\xff", Ok + New);
+        QTest::newRow("for a person: a shared sticky folder") << Case{.command = R"(PKEXEC_UID=1000 "$HELPER" "$T")", .output = answer(EACCES, Reason::UnsafeFolder), .after = "old"};
         // Requests the helper refuses, writing nothing.
-        const QByteArray invalid = answer(EINVAL);
-        row("relative path", {}, invalid, "old", {}, helper, "=relative/hosts");
-        row("dot-dot", {}, invalid, "old", {}, helper, "/tmp/../hosts");
-        row("dot", {}, invalid, "old", {}, helper, "/tmp/./hosts");
-        row("an empty component", {}, invalid, "old", {}, helper, "/tmp//hosts");
-        row("a folder", {}, answer(EISDIR), "old", {}, helper, "/tmp");
-        row("a device", {}, answer(0, Reason::NotRegularFile), "old", {}, helper, "/dev/null");
-        row("a link to itself", R"(ln -s loop "$D/loop")", answer(ELOOP), "old", {}, helper, "loop");
-        row("no such folder", {}, answer(ENOENT), "old", {}, helper, "missing/hosts");
-        row("a file the person may not write", R"(chmod 0777 "$D")", answer(EACCES), "old", {}, "setpriv --reuid 65534 --regid 65534 --clear-groups " + helper);
-        QTest::newRow("oversize") << Case{{}, helper, {}, "5 134217729\n/tmp/", invalid, "old"};
-        QTest::newRow("truncated frame") << Case{{}, helper, {}, "5 3\n/tmp/h", invalid, "old"};
+        QTest::newRow("another file than granted") << Case{.command = R"("$HELPER" "$D/other")", .output = answer(EPERM), .after = "old"};
+        for (const char* path : {"relative/hosts", "/tmp/../hosts", "/tmp/./hosts", "/tmp//hosts"})
+            QTest::addRow("not granted: %s", path) << Case{.path = path, .after = "old"};
+        QTest::newRow("a folder") << Case{.path = "/tmp", .output = answer(EISDIR), .after = "old"};
+        QTest::newRow("a device") << Case{.path = "/dev/null", .output = answer(0, Reason::NotRegularFile), .after = "old"};
+        QTest::newRow("a link to itself") << Case{.setup = R"(ln -s loop "$D/loop")", .path = "loop", .output = answer(ELOOP), .after = "old"};
+        QTest::newRow("no such folder") << Case{.path = "missing/hosts", .output = answer(ENOENT), .after = "old"};
+        QTest::newRow("a file the person may not write") << Case{.setup = R"(chmod 0777 "$D")", .command = "setpriv --reuid 65534 --regid 65534 --clear-groups " + helper,
+                                                                 .output = answer(EACCES), .after = "old"};
+        QTest::newRow("oversize") << Case{.request = "1 5 134217729\n/tmp/", .output = "ready\n", .after = "old"};
+        QTest::newRow("truncated frame") << Case{.request = "1 5 3\n/tmp/h", .output = "ready\n", .after = "old"};
         // After a malformed request the helper ends: the good one behind it is not written.
-        const QByteArray good = protocol::encodeRequest(QFile::encodeName(m_dir.filePath("not a header/hosts")), New);
-        QTest::newRow("not a header") << Case{{}, helper, {}, "hello world\n" + good, invalid, "old"};
-        QTest::newRow("a number left out") << Case{{}, helper, {}, " 3\n" + good, invalid, "old"};
+        const QByteArray good = protocol::encodeRequest(1, QFile::encodeName(m_dir.filePath("not a header/hosts")), New);
+        QTest::newRow("not a header") << Case{.request = "hello world\n" + good, .output = "ready\n", .after = "old"};
+        QTest::newRow("a number left out") << Case{.request = "5 3\n" + good, .output = "ready\n", .after = "old"};
     }
 
     void saves()
@@ -150,8 +198,10 @@ private slots:
         const QByteArray fingerprint = shell(Fingerprint, file);
         const auto names = [&] { return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
         const QStringList before = names();
+        const QByteArray target = c.path.startsWith('/') || c.path.startsWith("relative") ? c.path : QFile::encodeName(folder) + '/' + c.path;
+        const QByteArray request = c.request.isEmpty() ? protocol::encodeRequest(1, target, c.content) : c.request;
 
-        QCOMPARE(shell(c.command, file, c.request, c.fault), c.output);
+        QCOMPARE(shell(c.command, file, request, c.fault, target), c.output);
         if (c.after.isEmpty())
             return;
         QCOMPARE(readBytes(file), c.after == "old" ? Old : New);
@@ -159,11 +209,56 @@ private slots:
         QCOMPARE(names(), before);
     }
 
-    // A helper that never answers counts as rights not given, and is not waited on again.
+    // Only a plain refusal of the person's own save asks for rights, and the person is told what
+    // came of it.
+    void rightsAreAsked_data()
+    {
+        QTest::addColumn<FileError>("refusal");
+        QTest::addColumn<bool>("asRoot");
+        QTest::addColumn<Rights::Outcome>("outcome");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QString>("message"); // what the person reads; empty for a save done
+        using R = FileError::Reason;
+        using O = Rights::Outcome;
+        const FileError::Operation write = FileError::Operation::Write;
+        const FileError denied{"/h", write, R::System, EACCES};
+        QTest::newRow("no access, rights given") << denied << false << O::Answered << true << "";
+        QTest::newRow("not allowed, rights not given") << FileError{"/h", write, R::System, EPERM} << false << O::NotGiven << true
+                                                       << "Не удалось сохранить файл «/h»: операция не позволена. Файл остался прежним. Права администратора не получены.";
+        QTest::newRow("no access, no answer") << denied << false << O::NoAnswer << true
+                                              << "Не удалось сохранить файл «/h»: помощник с правами администратора не ответил. Файл мог остаться прежним, а мог быть и сохранён.";
+        QTest::newRow("no such folder: not asked") << FileError{"/h", write, R::System, ENOENT} << false << O::Answered << false
+                                                   << "Не удалось сохранить файл «/h»: нет такого файла или папки. Файл остался прежним.";
+        QTest::newRow("another user's link: not asked") << FileError{"/h", write, R::ForeignLink, EACCES} << false << O::Answered << false
+                                                        << "Не удалось сохранить файл «/h»: путь идёт через символическую ссылку чужого пользователя в общей папке. Файл остался прежним.";
+        QTest::newRow("the file changed: not asked") << FileError{"/h", write, R::System, EACCES, FileError::FileState::MaybeIncomplete} << false << O::Answered << false
+                                                     << "Не удалось сохранить файл «/h»: нет доступа. Файл мог остаться записанным не полностью.";
+        QTest::newRow("as root: not asked") << denied << true << O::Answered << false << "Не удалось сохранить файл «/h»: нет доступа. Файл остался прежним.";
+    }
+
+    void rightsAreAsked()
+    {
+        QFETCH(FileError, refusal);
+        QFETCH(bool, asRoot);
+        QFETCH(Rights::Outcome, outcome);
+        QFETCH(bool, asked);
+        QFETCH(QString, message);
+        RecordedRights rights;
+        rights.outcome = outcome;
+        Saver saver(&rights, [&](const QString&, const QByteArray&) { return std::optional(refusal); }, asRoot);
+        QSignalSpy waiting(&saver, &Saver::waiting);
+        const std::optional<FileError> error = saver.save("/h", New);
+        QCOMPARE(error ? error->message() : QString(), message);
+        QCOMPARE(rights.asked, asked ? QStringList{"/h"} : QStringList());
+        QCOMPARE(waiting.size(), asked ? 2 : 0); // the window waits while rights are asked, and only then
+    }
+
+    // A helper that never greets counts as rights not given, and is let go, not waited on again.
     void aSilentHelperIsGivenUp()
     {
-        PkexecWriter silent({"sleep", "30"}, 300, 300);
-        QVERIFY(!silent.write(m_dir.filePath("hosts"), New).rightsGiven && !silent.write(m_dir.filePath("hosts"), New).rightsGiven);
+        PkexecRights silent({"sh", "-c", "cat >/dev/null"}, 300, 300);
+        QCOMPARE(silent.write(m_dir.filePath("hosts"), New).outcome, Rights::Outcome::NotGiven);
+        QCOMPARE(silent.write(m_dir.filePath("hosts"), New).outcome, Rights::Outcome::NotGiven);
         QCOMPARE(silent.launches(), 2);
     }
 
@@ -181,8 +276,10 @@ private slots:
         QTest::newRow("unchanged") << FileError{"/h", write, R::System, ENOSPC} << "Не удалось сохранить файл «/h»: на диске нет места. Файл остался прежним.";
         QTest::newRow("incomplete") << FileError{"/h", write, R::System, EIO, FileError::FileState::MaybeIncomplete} << "Не удалось сохранить файл «/h»: ошибка ввода-вывода. Файл мог остаться записанным не полностью.";
         QTest::newRow("not durable") << FileError{"/h", write, R::System, EIO, FileError::FileState::WrittenNotDurable} << "Файл «/h» записан, но система не подтвердила, что он сохранён на диске: ошибка ввода-вывода.";
-        QTest::newRow("foreign link") << FileError{"/h", write, R::ForeignLink, EACCES} << "Не удалось сохранить файл «/h»: путь идёт через символическую ссылку чужого пользователя в общей папке. Файл остался прежним.";
-        QTest::newRow("no rights") << FileError{"/h", write, R::System, EACCES, {}, 0, 0, true} << "Не удалось сохранить файл «/h»: нет доступа. Файл остался прежним. Права администратора не получены.";
+        QTest::newRow("a folder others may write") << FileError{"/h", write, R::UnsafeFolder, EACCES} << "Не удалось сохранить файл «/h»: в папку на пути к нему может писать не только администратор, а с его правами программа пишет только туда, где решает он один. Файл остался прежним.";
+        QTest::newRow("a link not root's") << FileError{"/h", write, R::UnsafeLink, EACCES} << "Не удалось сохранить файл «/h»: путь идёт через символическую ссылку, которая принадлежит не администратору. Файл остался прежним.";
+        QTest::newRow("several names") << FileError{"/h", write, R::SeveralNames, EACCES} << "Не удалось сохранить файл «/h»: у файла несколько имён (жёстких ссылок), а с правами администратора программа пишет только файлы с одним именем. Файл остался прежним.";
+        QTest::newRow("replaced meanwhile") << FileError{"/h", write, R::System, ESTALE} << "Не удалось сохранить файл «/h»: файл подменили во время сохранения. Файл остался прежним.";
         QTest::newRow("other errno") << FileError{"/h", write, R::System, EXFULL} << "Не удалось сохранить файл «/h»: системная ошибка 54 (Exchange full). Файл остался прежним.";
     }
 

@@ -56,13 +56,13 @@ void OpenCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs)
     state.setAutosaveEnabled(true);
 }
 
-void SaveCommand(EditorState& state, Dialogs& dialogs)
+void SaveCommand(EditorState& state, Dialogs& dialogs, Saver& saver)
 {
-    if (const auto error = SaveHostsFile(state))
+    if (const auto error = SaveHostsFile(state, saver))
         showFailure(dialogs, *error);
 }
 
-void SaveAsCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs)
+void SaveAsCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs, Saver& saver)
 {
     FileDialogSettings& dialog = dlgFile.settings;
     dialog.title = QStringLiteral("Сохраняемся");
@@ -74,7 +74,7 @@ void SaveAsCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs)
     state.setCurrentPath(dialog.fileName);
     state.setSaveEnabled(true);
     state.setAutosaveEnabled(true);
-    SaveCommand(state, dialogs);
+    SaveCommand(state, dialogs, saver);
 }
 
 void ExitCommand()

@@ -9,6 +9,7 @@
 namespace zarvello {
 
 class EditorState;
+class Saver;
 
 // dlgFile: a file dialog whose settings stay set between uses, as the commands rely on: a Save As
 // after an Open shows the Open's filter and default extension.
@@ -36,8 +37,8 @@ QString startingFolder(const EditorState& state);
 
 void OpenCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs);
 // The Save item: writes the list to the current path and reports a failure.
-void SaveCommand(EditorState& state, Dialogs& dialogs);
-void SaveAsCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs);
+void SaveCommand(EditorState& state, Dialogs& dialogs, Saver& saver);
+void SaveAsCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs, Saver& saver);
 // Ends the program at once, asking nothing and saving nothing.
 void ExitCommand();
 

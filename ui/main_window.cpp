@@ -5,6 +5,7 @@
 #include "host_list_view.h"
 #include "one_line_validator.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QIcon>
 #include <QImage>
@@ -42,9 +43,10 @@ QRect fromTwips(int left, int top, int width, int height)
 
 } // namespace
 
-MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
+MainWindow::MainWindow(Dialogs& dialogs, Saver& saver, QWidget* parent)
     : QMainWindow(parent)
     , m_dialogs(dialogs)
+    , m_saver(saver)
     , dlgFile(dialogs)
 {
     setObjectName("Form1");
@@ -59,9 +61,10 @@ MainWindow::MainWindow(Dialogs& dialogs, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, &MainWindow::addEntry);
     connect(List1, &HostListView::entryChosen, this, [this](int position) { EditEntry(m_state, m_dialogs, position); });
     connect(open, &QAction::triggered, this, [this] { OpenCommand(m_state, dlgFile, m_dialogs); });
-    connect(save, &QAction::triggered, this, [this] { SaveCommand(m_state, m_dialogs); });
-    connect(save_as, &QAction::triggered, this, [this] { SaveAsCommand(m_state, dlgFile, m_dialogs); });
+    connect(save, &QAction::triggered, this, [this] { SaveCommand(m_state, m_dialogs, m_saver); });
+    connect(save_as, &QAction::triggered, this, [this] { SaveAsCommand(m_state, dlgFile, m_dialogs, m_saver); });
     connect(ends, &QAction::triggered, this, &ExitCommand);
+    connect(&m_saver, &Saver::waiting, this, &MainWindow::waitFor);
 
     m_state.StartUp(); // the window's Load: before it is first shown
 }
@@ -129,8 +132,23 @@ void MainWindow::bindToState()
 
 void MainWindow::addEntry()
 {
-    if (AddEntry(m_state, m_dialogs, Text1->text()))
+    if (AddEntry(m_state, m_dialogs, m_saver, Text1->text()))
         Text1->clear();
+}
+
+void MainWindow::waitFor(bool waiting)
+{
+    // The window keeps painting while the helper is waited for, but takes no input, so that no
+    // other command starts meanwhile; what the person typed stays, and so does the focus.
+    if (waiting) {
+        m_focusBeforeWait = QApplication::focusWidget();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+    setEnabled(!waiting);
+    if (!waiting && m_focusBeforeWait)
+        m_focusBeforeWait->setFocus();
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event)

@@ -5,6 +5,7 @@
 
 #include "editor_state.h"
 #include "file_commands.h"
+#include "saver.h"
 
 #include <QMainWindow>
 
@@ -24,7 +25,7 @@ public:
     // Twips per device-independent pixel: the layout is given in twips, 1440 to the inch.
     static constexpr int TwipsPerPixel = 15;
 
-    explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    explicit MainWindow(Dialogs& dialogs, Saver& saver, QWidget* parent = nullptr);
 
     EditorState& state() { return m_state; }
     CommonDialog& fileDialog() { return dlgFile; }
@@ -38,9 +39,12 @@ private:
     void buildMenu();
     void bindToState();
     void addEntry();
+    void waitFor(bool waiting);
 
     EditorState m_state;
     Dialogs& m_dialogs;
+    Saver& m_saver;
+    QWidget* m_focusBeforeWait = nullptr;
     CommonDialog dlgFile;
 
     HostListView* List1 = nullptr;

@@ -52,12 +52,14 @@ void checkProtocol(QByteArrayView bytes)
 {
     const protocol::Parsed parsed = protocol::parseRequest(bytes);
     if (parsed.status == protocol::Parsed::Status::Complete)
-        check(protocol::encodeRequest(parsed.request.path, parsed.request.content) == bytes.first(parsed.consumed),
+        check(protocol::encodeRequest(parsed.request.number, parsed.request.path, parsed.request.content)
+                  == bytes.first(parsed.consumed),
               "a request that does not encode back to its bytes");
     std::optional<FileError> answer;
     const QByteArrayView line = bytes.first(std::max<qsizetype>(bytes.indexOf('\n'), 0));
-    if (protocol::decodeAnswer(line, {}, answer))
-        check(protocol::encodeAnswer(answer) == line.toByteArray() + '\n', "an answer that does not encode back");
+    const quint64 number = line.first(std::max<qsizetype>(line.indexOf(' '), 0)).toULongLong();
+    if (protocol::decodeAnswer(line, number, {}, answer))
+        check(protocol::encodeAnswer(number, answer) == line.toByteArray() + '\n', "an answer that does not encode back");
 }
 
 } // namespace
@@ -78,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(state.hostList().addLines(lines.first(half)) && state.hostList().addLines(lines.sliced(half)), "adding");
     const QString typed = decodeLine(bytes.first(std::min<qsizetype>(bytes.size(), 64)));
     Silent silent;
-    check(AddEntry(state, silent, typed), "adding the typed name");
+    Saver saver;
+    check(AddEntry(state, silent, saver, typed), "adding the typed name");
     QList<QByteArray> sorted = lines;
     if (!typed.isEmpty())
         sorted << encodeLine(blockingPrefix + oneLine(typed) + entryTag);
@@ -99,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return QString::fromLatin1(folder) + "/hosts";
     }();
     state.setCurrentPath(file);
-    check(!SaveHostsFile(state), "saving");
+    check(!SaveHostsFile(state, saver), "saving");
     const ReadResult saved = readHostsFile(file, HostList::MaxCount);
     check(joinLines(saved.lines) == joinLines(sorted) && saved.lines == sorted, "saved and loaded back differently");
     return 0;

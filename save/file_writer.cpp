@@ -68,13 +68,24 @@ void pushFront(std::deque<QByteArray>& pending, const QByteArray& path)
     pending.insert(pending.begin(), parts.cbegin(), parts.cend());
 }
 
-std::variant<Location, Refusal> locate(const QByteArray& path)
+// A folder only root may change: owned by root, and writable by no group and no other user (an
+// ACL's entries for others count in the group bits).
+bool onlyRootWrites(int folder)
 {
+    struct stat info {};
+    return ::fstat(folder, &info) == 0 && info.st_uid == 0 && !(info.st_mode & (S_IWGRP | S_IWOTH));
+}
+
+std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
+{
+    const bool forAnother = rules == Rules::ForAnotherPerson;
     std::deque<QByteArray> pending;
-    pushFront(pending, path);
+    pushFront(pending, path.toByteArray());
     Descriptor folder(openFolder(AT_FDCWD, path.startsWith('/') ? "/" : "."));
     int links = 0;
     while (folder.valid()) {
+        if (forAnother && !onlyRootWrites(folder.get()))
+            return Refusal{EACCES, FileError::Reason::UnsafeFolder};
         const QByteArray part = pending.front();
         pending.pop_front();
         const bool last = pending.empty();
@@ -94,6 +105,8 @@ std::variant<Location, Refusal> locate(const QByteArray& path)
         if (S_ISLNK(info.st_mode)) {
             if (++links > MaxLinks)
                 return Refusal{ELOOP};
+            if (forAnother && info.st_uid != 0)
+                return Refusal{EACCES, FileError::Reason::UnsafeLink};
             if (!mayFollow(folder.get(), info))
                 return Refusal{EACCES, FileError::Reason::ForeignLink};
             const QByteArray target = readLink(folder.get(), part);
@@ -168,6 +181,12 @@ Refusal rewriteInPlace(const Location& at, const QByteArray& bytes, State& state
         return {errno};
     if (!S_ISREG(info.st_mode))
         return {0, FileError::Reason::NotRegularFile};
+    // The file opened by name must be the one located, whose links and folders were checked.
+    if (info.st_dev != at.info.st_dev || info.st_ino != at.info.st_ino)
+        return {ESTALE};
+    // The old bytes are held to be put back; no hosts file is larger.
+    if (info.st_size > MaxHostsFileSize)
+        return {EFBIG};
     QByteArray old;
     if (const int error = readAll(file.get(), old, qsizetype(info.st_size)))
         return {error};
@@ -355,9 +374,9 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
 
 } // namespace
 
-std::optional<FileError> writeFileSafely(const QString& path, const QByteArray& bytes)
+std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArray& bytes, Rules rules)
 {
-    FileError failure{path, Op::Write};
+    FileError failure{QFile::decodeName(path), Op::Write};
     const auto fail = [&](const Refusal& refusal) -> std::optional<FileError> {
         failure.reason = refusal.reason;
         failure.systemError = refusal.error;
@@ -367,7 +386,7 @@ std::optional<FileError> writeFileSafely(const QString& path, const QByteArray& 
         return fail({ENOENT});
     if (bytes.size() > MaxHostsFileSize)
         return fail({EFBIG});
-    auto located = locate(QFile::encodeName(path));
+    auto located = locate(path, rules);
     if (const Refusal* refusal = std::get_if<Refusal>(&located))
         return fail(*refusal);
     Location& at = std::get<Location>(located);
@@ -375,6 +394,9 @@ std::optional<FileError> writeFileSafely(const QString& path, const QByteArray& 
         return fail({EISDIR});
     if (at.exists && !S_ISREG(at.info.st_mode))
         return fail({0, FileError::Reason::NotRegularFile});
+    // Another name of the file may stand where root does not decide.
+    if (at.exists && at.info.st_nlink > 1 && rules == Rules::ForAnotherPerson)
+        return fail({EACCES, FileError::Reason::SeveralNames});
     // Renaming over a file needs only the folder's permission; a file the person may not write
     // stays theirs to protect, as writing it in place would respect.
     if (at.exists && ::faccessat(at.folder.get(), at.name.constData(), W_OK, AT_EACCESS) != 0)

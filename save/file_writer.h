@@ -30,6 +30,12 @@ constexpr qint64 MaxHostsFileSize = qint64(128) << 20;
 // bind-mounted file, a folder that refuses new files while the file itself is writable), the file
 // is rewritten in place: space reserved first, no truncation before the new bytes are on disk,
 // and the old bytes put back if writing fails.
-std::optional<FileError> writeFileSafely(const QString& path, const QByteArray& bytes);
+//
+// With Rules::ForAnotherPerson, as the privileged helper writes for a person, root decides alone:
+// the save is refused where a folder on the way may be written by anyone but root, where a link
+// on the way is not root's, and where the file has more than one name.
+enum class Rules { Own, ForAnotherPerson };
+std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArray& bytes,
+                                         Rules rules = Rules::Own);
 
 } // namespace zarvello

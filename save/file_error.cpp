@@ -46,6 +46,8 @@ QString systemReason(int error)
         return QStringLiteral("устройство или адрес недоступны");
     case EFBIG:
         return QStringLiteral("файл слишком велик");
+    case ESTALE:
+        return QStringLiteral("файл подменили во время сохранения");
     case EINVAL:
         return QStringLiteral("недопустимый запрос");
     case ENOMEM:
@@ -76,6 +78,17 @@ QString FileError::message() const
         why = QStringLiteral("это не обычный файл");
     else if (reason == Reason::ForeignLink)
         why = QStringLiteral("путь идёт через символическую ссылку чужого пользователя в общей папке");
+    else if (reason == Reason::UnsafeFolder)
+        why = QStringLiteral("в папку на пути к нему может писать не только администратор, а с его "
+                             "правами программа пишет только туда, где решает он один");
+    else if (reason == Reason::UnsafeLink)
+        why = QStringLiteral("путь идёт через символическую ссылку, которая принадлежит не "
+                             "администратору");
+    else if (reason == Reason::SeveralNames)
+        why = QStringLiteral("у файла несколько имён (жёстких ссылок), а с правами администратора "
+                             "программа пишет только файлы с одним именем");
+    else if (reason == Reason::NoAnswer)
+        why = QStringLiteral("помощник с правами администратора не ответил");
     else
         why = systemReason(systemError);
     if (operation == Operation::Read)
@@ -84,7 +97,9 @@ QString FileError::message() const
         return QStringLiteral("Файл «%1» записан, но система не подтвердила, что он сохранён на диске: %2.")
             .arg(path, why);
     const QString outcome = fileState == FileState::Unchanged ? QStringLiteral("Файл остался прежним.")
-                                                              : QStringLiteral("Файл мог остаться записанным не полностью.");
+        : fileState == FileState::OldOrNew
+        ? QStringLiteral("Файл мог остаться прежним, а мог быть и сохранён.")
+        : QStringLiteral("Файл мог остаться записанным не полностью.");
     const QString rights = adminRefused ? QStringLiteral(" Права администратора не получены.") : QString();
     return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3%4").arg(path, why, outcome, rights);
 }

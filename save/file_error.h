@@ -9,9 +9,19 @@ namespace zarvello {
 struct FileError {
     enum class Operation { Read, Write };
     // Reasons of our own, beside the system's errno values.
-    enum class Reason { System, NotRegularFile, TooManyEntries, TooLarge, ForeignLink };
+    enum class Reason {
+        System,
+        NotRegularFile,
+        TooManyEntries,
+        TooLarge,
+        ForeignLink,
+        UnsafeFolder, // as root: a folder on the way that others may write
+        UnsafeLink,   // as root: a link on the way that is not root's
+        SeveralNames, // as root: a file with more than one hard link
+        NoAnswer,     // the administrator's helper did not answer
+    };
     // For a failed write: what the file on disk holds now.
-    enum class FileState { Unchanged, MaybeIncomplete, WrittenNotDurable };
+    enum class FileState { Unchanged, MaybeIncomplete, WrittenNotDurable, OldOrNew };
 
     QString path;
     Operation operation = Operation::Read;

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Encoding and strict parsing of the helper's requests and answers.
+#include "save_protocol.h"
+#include "file_writer.h"
+
+#include <QList>
+
+#include <climits>
+
+namespace zarvello::protocol {
+
+namespace {
+
+// Three numbers of at most 20 digits, two spaces and a line feed.
+constexpr qsizetype MaxHeader = 63;
+
+std::optional<quint64> number(QByteArrayView digits, quint64 limit)
+{
+    if (digits.isEmpty() || digits.size() > 20 || (digits.size() > 1 && digits.front() == '0'))
+        return std::nullopt;
+    quint64 value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9' || value > (limit - quint64(c - '0')) / 10)
+            return std::nullopt;
+        value = value * 10 + quint64(c - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+Parsed parseRequest(QByteArrayView buffer)
+{
+    Parsed parsed;
+    const qsizetype end = buffer.first(std::min(buffer.size(), MaxHeader)).indexOf('\n');
+    if (end < 0) {
+        if (buffer.size() >= MaxHeader)
+            parsed.status = Parsed::Status::Malformed;
+        return parsed;
+    }
+    const QList<QByteArray> fields = buffer.first(end).toByteArray().split(' ');
+    const auto requestNumber = number(fields.value(0), std::numeric_limits<quint64>::max());
+    const auto pathSize = number(fields.value(1), PATH_MAX);
+    const auto contentSize = number(fields.value(2), MaxHostsFileSize);
+    if (fields.size() != 3 || !requestNumber || !pathSize || !contentSize) {
+        parsed.status = Parsed::Status::Malformed;
+        return parsed;
+    }
+    const qsizetype total = end + 1 + qsizetype(*pathSize + *contentSize);
+    if (buffer.size() < total)
+        return parsed;
+    parsed.status = Parsed::Status::Complete;
+    parsed.request.number = *requestNumber;
+    parsed.request.path = buffer.sliced(end + 1, qsizetype(*pathSize)).toByteArray();
+    parsed.request.content = buffer.sliced(end + 1 + qsizetype(*pathSize)).first(qsizetype(*contentSize)).toByteArray();
+    parsed.consumed = total;
+    return parsed;
+}
+
+QByteArray encodeRequest(quint64 number, const QByteArray& path, const QByteArray& content)
+{
+    return QByteArray::number(number) + ' ' + QByteArray::number(path.size()) + ' '
+        + QByteArray::number(content.size()) + '\n' + path + content;
+}
+
+bool acceptablePath(QByteArrayView path)
+{
+    if (!path.startsWith('/') || path.contains('\0'))
+        return false;
+    const QList<QByteArray> parts = path.sliced(1).toByteArray().split('/');
+    for (const QByteArray& part : parts) {
+        if (part.isEmpty() || part == "." || part == "..")
+            return false;
+    }
+    return true;
+}
+
+QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result)
+{
+    const QByteArray head = QByteArray::number(number) + ' ';
+    if (!result)
+        return head + "ok\n";
+    return head + "error " + QByteArray::number(result->systemError) + ' '
+        + QByteArray::number(int(result->reason)) + ' ' + QByteArray::number(int(result->fileState))
+        + '\n';
+}
+
+bool decodeAnswer(QByteArrayView line, quint64 requestNumber, const QString& path,
+                  std::optional<FileError>& result)
+{
+    const QList<QByteArray> fields = line.toByteArray().split(' ');
+    if (number(fields.value(0), std::numeric_limits<quint64>::max()) != requestNumber)
+        return false;
+    if (fields.size() == 2 && fields[1] == "ok") {
+        result.reset();
+        return true;
+    }
+    if (fields.size() != 5 || fields[1] != "error")
+        return false;
+    const auto error = number(fields[2], 4095);
+    const auto reason = number(fields[3], int(FileError::Reason::NoAnswer));
+    const auto state = number(fields[4], int(FileError::FileState::OldOrNew));
+    if (!error || !reason || !state)
+        return false;
+    result = FileError{path, FileError::Operation::Write, FileError::Reason(*reason), int(*error),
+                       FileError::FileState(*state)};
+    return true;
+}
+
+} // namespace zarvello::protocol

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the program and its privileged helper say to each other. The helper is started for one
+// file; once running (the person has given rights) it greets, then answers each request in turn.
+//
+//   greeting: "ready\n"
+//   request:  "<number> <path bytes> <content bytes>\n" in decimal, then the path, then the content
+//   answer:   "<number> ok\n", or "<number> error <errno> <reason> <file state>\n" with FileError's
+//             numbers; the number is the request's, so that an answer is never taken for another
+#pragma once
+
+#include "file_error.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <optional>
+
+namespace zarvello::protocol {
+
+inline constexpr char Greeting[] = "ready";
+
+struct Request {
+    quint64 number = 0;
+    QByteArray path;
+    QByteArray content;
+};
+
+struct Parsed {
+    enum class Status { Complete, Incomplete, Malformed };
+    Status status = Status::Incomplete;
+    Request request;        // when Complete
+    qsizetype consumed = 0; // bytes of the buffer the request took, when Complete
+};
+
+// The first request in buffer. Malformed: a header that is not three decimal numbers within their
+// limits (a path of at most 4096 bytes, content of at most MaxHostsFileSize).
+Parsed parseRequest(QByteArrayView buffer);
+QByteArray encodeRequest(quint64 number, const QByteArray& path, const QByteArray& content);
+
+// A path the helper may be asked to write: absolute, with no empty, "." or ".." component, no
+// NUL byte.
+bool acceptablePath(QByteArrayView path);
+
+QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result);
+// An answer line, without its line feed, to request number: nothing for a save that succeeded,
+// else the error (for path). False when the line is not an answer to that request.
+bool decodeAnswer(QByteArrayView line, quint64 number, const QString& path,
+                  std::optional<FileError>& result);
+
+} // namespace zarvello::protocol

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// When a save asks for administrator rights, and what the person is told of it.
+#include "saver.h"
+
+#include <QFile>
+
+#include <unistd.h>
+
+namespace zarvello {
+
+Saver::Saver(Rights* rights, Writer direct, bool asRoot)
+    : m_rights(rights)
+    , m_direct(std::move(direct))
+    , m_asRoot(asRoot)
+{
+}
+
+std::optional<FileError> Saver::writeAsOwner(const QString& path, const QByteArray& bytes)
+{
+    return writeFileSafely(QFile::encodeName(path), bytes);
+}
+
+bool Saver::runsAsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+std::optional<FileError> Saver::save(const QString& path, const QByteArray& bytes)
+{
+    std::optional<FileError> error = m_direct(path, bytes);
+    const bool refused = error && error->reason == FileError::Reason::System
+        && (error->systemError == EACCES || error->systemError == EPERM)
+        && error->fileState == FileError::FileState::Unchanged;
+    if (!refused || !m_rights || m_asRoot)
+        return error;
+    emit waiting(true);
+    Rights::Result granted = m_rights->write(path, bytes);
+    emit waiting(false);
+    if (granted.outcome == Rights::Outcome::Answered)
+        return granted.error;
+    if (granted.outcome == Rights::Outcome::NoAnswer)
+        return FileError{path, FileError::Operation::Write, FileError::Reason::NoAnswer, 0,
+                         FileError::FileState::OldOrNew};
+    error->adminRefused = true;
+    return error;
+}
+
+} // namespace zarvello

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one way the program saves a file: directly, and where the system refuses for lack of
+// permission, through administrator rights granted for that file.
+#pragma once
+
+#include "file_error.h"
+#include "file_writer.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace zarvello {
+
+// Administrator rights for one file at a time, asked of the person when first needed.
+class Rights {
+public:
+    enum class Outcome {
+        Answered, // the rights were given and the helper answered: error is its answer
+        NotGiven, // nothing was written
+        NoAnswer, // given, but no answer came: the file may hold the old bytes or the new
+    };
+    struct Result {
+        Outcome outcome = Outcome::NotGiven;
+        std::optional<FileError> error;
+    };
+
+    virtual ~Rights() = default;
+    // Writes bytes to path as writeFileSafely() does, as root, with the rules for another person.
+    virtual Result write(const QString& path, const QByteArray& bytes) = 0;
+};
+
+class Saver : public QObject {
+    Q_OBJECT
+public:
+    using Writer = std::function<std::optional<FileError>(const QString&, const QByteArray&)>;
+
+    // rights: where a refused save is tried again, if anywhere. direct: the person's own save.
+    // asRoot: root has nobody to ask.
+    explicit Saver(Rights* rights = nullptr, Writer direct = writeAsOwner, bool asRoot = runsAsRoot());
+
+    // Makes bytes the whole content of path. Only a plain refusal is asked of the administrator:
+    // never a save through another user's link, never one that already changed the file.
+    std::optional<FileError> save(const QString& path, const QByteArray& bytes);
+
+    static std::optional<FileError> writeAsOwner(const QString& path, const QByteArray& bytes);
+    static bool runsAsRoot();
+
+signals:
+    // While the administrator's password is asked and the helper writes, the window waits.
+    void waiting(bool waiting);
+
+private:
+    Rights* m_rights;
+    Writer m_direct;
+    bool m_asRoot;
+};
+
+} // namespace zarvello
