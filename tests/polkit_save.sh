@@ -21,19 +21,14 @@ polkit.addRule(function(action, subject) {
   return /granted[^\/]*$/.test(action.lookup("command_line")) ? polkit.Result.YES : polkit.Result.NO;
 });
 RULES
-coproc driver {
-    "$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" sh -c '
-        mount -t tmpfs -o mode=0755 tmpfs /mnt && mkdir -m 0700 /mnt/private &&
-        for file in granted-1 granted-2 refused; do printf "127.0.0.1 localhost\r\n" >"/mnt/$file"; done &&
-        exec env ZARVELLO_HELPER="$0/helper" ZARVELLO_CONTROL="$0/control" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$0/driver"' "$work" 2>&1
-}
-exec {from}<&"${driver[0]}"
-pid=$driver_PID
-while read -r line <&"$from"; do
-    case $line in
-    "polkit_save: stop") pkill -STOP -f "^$work/helper " && echo done >"$work/control" ;;
-    "polkit_save: resume") pkill -CONT -f "^$work/helper " && echo done >"$work/control" ;;
-    *) echo "$line" ;;
-    esac
-done
-wait "$pid"
+"$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" sh -c '
+    mount -t tmpfs -o mode=0755 tmpfs /mnt && mkdir -m 0700 /mnt/private &&
+    for file in granted-1 granted-2 refused; do printf "127.0.0.1 localhost\r\n" >"/mnt/$file"; done &&
+    exec env ZARVELLO_HELPER="$0/helper" ZARVELLO_CONTROL="$0/control" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$0/driver"' "$work" 2>&1 |
+    while read -r line; do
+        case $line in
+        "polkit_save: stop") pkill -STOP -f "^$work/helper " && echo done >"$work/control" ;;
+        "polkit_save: resume") pkill -CONT -f "^$work/helper " && echo done >"$work/control" ;;
+        *) echo "$line" ;;
+        esac
+    done
