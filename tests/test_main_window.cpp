@@ -58,6 +58,34 @@ private slots:
         QCOMPARE(w.dialogs.messages.size() + w.dialogs.questions.size(), 0);
     }
 
+    // While the administrator's rights are asked, the window paints on but takes no input; then
+    // it has the focus back where it was.
+    void waitsForRightsWithoutInput()
+    {
+        struct Watching : Rights {
+            QWidget* window = nullptr;
+            QString seen;
+            Result write(const QString&, const QByteArray&) override
+            {
+                seen = QString("enabled %1, cursor %2, typed %3").arg(window->isEnabled()).arg(QApplication::overrideCursor()->shape())
+                           .arg(window->findChild<QLineEdit*>("Text1")->text());
+                return {};
+            }
+        } rights;
+        Saver saver(&rights, [](const QString& path, const QByteArray&) { return std::optional(FileError{path, FileError::Operation::Write, {}, EACCES}); }, false);
+        ScriptedDialogs dialogs;
+        MainWindow window(dialogs, saver);
+        rights.window = &window;
+        window.state().setAutosaveValue(true);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* text = window.findChild<QLineEdit*>("Text1");
+        QTest::mouseClick(text, Qt::LeftButton);
+        QTest::keyClicks(text, "ads.example\r");
+        QCOMPARE(rights.seen, QString("enabled 0, cursor %1, typed ads.example").arg(Qt::WaitCursor));
+        QVERIFY(window.isEnabled() && !QApplication::overrideCursor() && QApplication::focusWidget() == text);
+    }
+
     void aPastedColumnOfNamesIsOneLine()
     {
         WindowFixture w;
