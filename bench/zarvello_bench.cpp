@@ -5,6 +5,7 @@
 //   zarvello-bench generate LINES SEED OUT   a shuffled hosts file, the same bytes for the same seed
 //   zarvello-bench load-save IN OUT          LoadHostsFile then SaveHostsFile, as the program does
 #include "bench_common.h"
+#include "bench_dialogs.h"
 #include "editor_state.h"
 #include "hosts_file.h"
 
@@ -82,13 +83,14 @@ int loadSave(const QString& in, const QString& out)
     QElapsedTimer timer;
     timer.start();
     EditorState state;
-    if (const auto error = LoadHostsFile(state.hostList(), in)) {
+    if (const auto error = LoadHostsFile(state, in)) {
         std::fprintf(stderr, "%s\n", qPrintable(error->message()));
         return 1;
     }
     state.setCurrentPath(out);
     Saver saver;
-    if (const auto error = SaveHostsFile(state, saver)) {
+    FixedDialogs dialogs;
+    if (const auto error = SaveHostsFile(state, saver, dialogs)) {
         std::fprintf(stderr, "%s\n", qPrintable(error->message()));
         return 1;
     }

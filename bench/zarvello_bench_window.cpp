@@ -4,6 +4,7 @@
 //   zarvello-bench-window open FILE   Open of FILE until the list is painted, and peak memory
 //   zarvello-bench-window startup     prints the wall clock (ns) when the window first paints
 #include "bench_common.h"
+#include "bench_dialogs.h"
 #include "main_window.h"
 #include "qt_dialogs.h"
 #include "translations.h"
@@ -19,19 +20,6 @@
 using namespace zarvello;
 
 namespace {
-
-// Answers the Open dialog with a fixed path and every other question with nothing.
-class FixedDialogs : public Dialogs {
-public:
-    QString path;
-    void showMessage(const QString& prompt, const QString&) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(prompt));
-    }
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> chooseOpenPath(const FileDialogSettings&) override { return path; }
-    std::optional<QString> chooseSavePath(const FileDialogSettings&) override { return std::nullopt; }
-};
 
 // Milliseconds from the Open command's dialog returning path to the list painted once.
 double openAndPaint(MainWindow& window, FixedDialogs& dialogs, const QString& path)

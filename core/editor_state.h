@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Everything the commands share: the host list, the current path and the enable flags.
+// Everything the commands share: the host list, the current path, the file as last read or
+// written, and the enable flags.
 #pragma once
 
+#include "file_changes.h"
 #include "host_list.h"
 
 #include <QObject>
@@ -22,6 +24,9 @@ public:
     QString currentPath() const { return m_currentPath; }
     void setCurrentPath(const QString& path);
 
+    // The file as last read or written, which a save compares the file with.
+    FileBase& base() { return m_base; }
+
     bool saveEnabled() const { return m_saveEnabled; }
     void setSaveEnabled(bool enabled);
     bool autosaveEnabled() const { return m_autosaveEnabled; }
@@ -41,6 +46,7 @@ signals:
 private:
     HostList m_hostList;
     QString m_currentPath;
+    FileBase m_base;
     bool m_saveEnabled = false;
     bool m_autosaveEnabled = false;
     bool m_autosaveValue = false;

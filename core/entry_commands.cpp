@@ -31,7 +31,7 @@ bool AddEntry(EditorState& state, Dialogs& dialogs, Saver& saver, const QString&
         dialogs.showMessage(QStringLiteral("Введите хоть что-нибудь"), QStringLiteral("Не майтесь дурью"));
     }
     if (state.autosaveValue()) {
-        if (const auto error = SaveHostsFile(state, saver))
+        if (const auto error = SaveHostsFile(state, saver, dialogs))
             showFailure(dialogs, *error);
     }
     return true;

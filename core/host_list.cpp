@@ -84,6 +84,24 @@ bool HostList::addLines(QList<QByteArray> lines)
     return true;
 }
 
+void HostList::removeLines(const QList<int>& positions)
+{
+    if (positions.isEmpty())
+        return;
+    beginResetModel();
+    QList<QByteArray> kept;
+    kept.reserve(m_lines.size() - positions.size());
+    auto next = positions.cbegin();
+    for (int row = 0; row < m_lines.size(); ++row) {
+        if (next != positions.cend() && *next == row)
+            ++next;
+        else
+            kept.append(std::move(m_lines[row]));
+    }
+    m_lines = std::move(kept);
+    endResetModel();
+}
+
 QString HostList::Item(int position) const
 {
     return position >= 0 && position < Count() ? decodeLine(m_lines.at(position)) : QString();

@@ -27,6 +27,8 @@ public:
     // update. Returns false, adding none of them, when they would not all fit.
     bool addLines(QList<QByteArray> lines);
     QString Item(int position) const;
+    // Removes the entries at positions, given in ascending order, in one model update.
+    void removeLines(const QList<int>& positions);
     // Replaces the text in place; the list is not sorted again.
     void SetItem(int position, const QString& text);
     int Count() const { return int(m_lines.size()); }

@@ -3,6 +3,7 @@
 // the list written as lines.
 #include "hosts_file.h"
 #include "descriptor.h"
+#include "dialogs.h"
 #include "editor_state.h"
 
 #include <QFile>
@@ -86,6 +87,9 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         result.error = systemFailure(path, errno);
         return result;
     }
+    result.fingerprint = Fingerprint{info.st_dev, info.st_ino, info.st_size,
+                                     qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+                                     qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
     if (S_ISDIR(info.st_mode)) {
         result.error = systemFailure(path, EISDIR);
         return result;
@@ -131,6 +135,15 @@ ReadResult readHostsFile(const QString& path, int maxLines)
     return result;
 }
 
+QList<QByteArray> splitLines(QByteArrayView bytes)
+{
+    QList<QByteArray> lines;
+    LineSplitter splitter;
+    splitter.feed(bytes, lines);
+    splitter.finish(lines);
+    return lines;
+}
+
 QByteArray joinLines(const QList<QByteArray>& lines)
 {
     qsizetype size = 0;
@@ -145,19 +158,56 @@ QByteArray joinLines(const QList<QByteArray>& lines)
     return bytes;
 }
 
-std::optional<FileError> LoadHostsFile(HostList& list, const QString& path)
+std::optional<FileError> LoadHostsFile(EditorState& state, const QString& path)
 {
+    HostList& list = state.hostList();
     ReadResult result = readHostsFile(path, list.room());
     if (result.error && result.error->reason == FileError::Reason::TooManyEntries)
         result.error->maxEntries = HostList::MaxCount;
+    if (!result.error)
+        state.base() = {path, result.fingerprint, result.lines, {}};
     // Lines read before a read failure stay; too many lines add none, as addLines takes all or none.
     list.addLines(std::move(result.lines));
     return result.error;
 }
 
-std::optional<FileError> SaveHostsFile(const EditorState& state, Saver& saver)
+std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs& dialogs)
 {
-    return saver.save(state.currentPath(), joinLines(state.hostList().lines()));
+    const QString path = state.currentPath();
+    HostList& list = state.hostList();
+    FileBase& base = state.base();
+    bool recreated = false;
+    // One stat tells an untouched file. Nothing locks a hosts file: a change another program makes
+    // between the read below and the save's rename, a few milliseconds, is not seen.
+    if (base.path == path && Fingerprint::of(path) != base.fingerprint) {
+        ReadResult now = readHostsFile(path, HostList::MaxCount);
+        if (now.error && now.error->reason != FileError::Reason::TooManyEntries) {
+            recreated = true; // gone or unreadable: the list is all there is
+        } else {
+            const FileChanges changes = fileChanges(base.written.isNull() ? base.read : splitLines(base.written),
+                                                    now.lines, list.lines());
+            if (now.error || list.Count() - changes.removed.size() + changes.added.size() > HostList::MaxCount)
+                return FileError{path, FileError::Operation::Write, FileError::Reason::TooManyEntries, 0, {}, HostList::MaxCount};
+            list.removeLines(changes.removed);
+            list.addLines(changes.added);
+            base = {path, now.fingerprint, std::move(now.lines), {}};
+            if (!changes.isEmpty())
+                dialogs.showMessage(QStringLiteral("Файл «%1» изменила другая программа. Её изменения взяты в список перед "
+                                                   "сохранением: строк добавлено — %2, убрано — %3.")
+                                        .arg(path).arg(changes.added.size()).arg(changes.removed.size()),
+                                    savingTitle);
+        }
+    }
+    const QByteArray bytes = joinLines(list.lines());
+    if (const std::optional<FileError> error = saver.save(path, bytes))
+        return error;
+    base = {path, Fingerprint::of(path), {}, bytes};
+    if (recreated)
+        dialogs.showMessage(QStringLiteral("Файл «%1» пропал или перестал читаться после того, как программа его "
+                                           "открыла или сохранила. Он записан заново из списка.")
+                                .arg(path),
+                            savingTitle);
+    return std::nullopt;
 }
 
 } // namespace zarvello

@@ -2,6 +2,7 @@
 // The hosts file format: lines in, lines out, and the two commands that load and save a list.
 #pragma once
 
+#include "file_changes.h"
 #include "file_error.h"
 #include "file_writer.h"
 #include "saver.h"
@@ -13,12 +14,14 @@
 
 namespace zarvello {
 
+class Dialogs;
 class EditorState;
 class HostList;
 
 struct ReadResult {
     QList<QByteArray> lines;        // the lines read, also those before a failure
     std::optional<FileError> error; // why reading stopped early, if it did
+    std::optional<Fingerprint> fingerprint; // the file's as it was opened
 };
 
 // Splits a file's bytes into lines: CR LF or a lone CR ends a line, a lone LF is an ordinary
@@ -42,14 +45,19 @@ private:
 // MaxHostsFileSize.
 ReadResult readHostsFile(const QString& path, int maxLines);
 
+// The lines of a whole file's bytes.
+QList<QByteArray> splitLines(QByteArrayView bytes);
+
 // The bytes a list of lines is written as: each line followed by CR LF.
 QByteArray joinLines(const QList<QByteArray>& lines);
 
-// LoadHostsFile: appends the file's lines to the list. On a read failure the lines read before it
-// stay; a file that would overfill the list adds nothing.
-std::optional<FileError> LoadHostsFile(HostList& list, const QString& path);
+// LoadHostsFile: appends the file's lines to the list, and keeps them as the file's base. On a read
+// failure the lines read before it stay; a file that would overfill the list adds nothing.
+std::optional<FileError> LoadHostsFile(EditorState& state, const QString& path);
 
-// SaveHostsFile: writes the whole list, in list order, to the current path.
-std::optional<FileError> SaveHostsFile(const EditorState& state, Saver& saver);
+// SaveHostsFile: writes the whole list, in list order, to the current path. Where another program
+// changed the file since the editor last read or wrote it, the list first takes those changes in,
+// and the person is told what was taken.
+std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs& dialogs);
 
 } // namespace zarvello

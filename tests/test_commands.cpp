@@ -3,6 +3,12 @@
 #include "host_list_view.h"
 #include "support.h"
 
+struct Outside {
+    QByteArray opened, changed; // what Open reads, and what another program then leaves there
+    QByteArray saved;           // what the file holds after the person's next save
+    QString told;               // what the person is told
+};
+
 class TestCommands : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -50,6 +56,52 @@ private slots:
         }
         QCOMPARE(dialogs.messages, QStringList(inputs.count(""), "Не майтесь дурью: Введите хоть что-нибудь"));
         QCOMPARE(entriesOf(state.hostList()).join('|'), entries);
+    }
+
+    // Another program changes the opened file; the person then adds x with autosave, having
+    // retyped the entry e as E. What that program wrote stays, and what it removed goes.
+    void aSaveTakesInWhatAnotherProgramChanged_data()
+    {
+        QTest::addColumn<Outside>("o");
+        const auto merged = [](int added, int removed) {
+            return QString("Сохраняемся: Файл «%3» изменила другая программа. Её изменения взяты в список перед сохранением: строк добавлено — %1, убрано — %2.").arg(added).arg(removed);
+        };
+        const QByteArray x = "127.0.0.1 x ##\r\n";
+        QTest::newRow("a line added") << Outside{"a\r\nb\r\n", "a\r\nb\r\nc\r\n", x + "a\r\nb\r\nc\r\n", merged(1, 0)};
+        QTest::newRow("a line removed") << Outside{"a\r\nb\r\n", "b\r\n", x + "b\r\n", merged(0, 1)};
+        QTest::newRow("one of two equal lines removed") << Outside{"a\r\na\r\nb\r\n", "a\r\nb\r\n", x + "a\r\nb\r\n", merged(0, 1)};
+        QTest::newRow("a retyped line removed there stays") << Outside{"a\r\ne\r\n", "a\r\n", x + "a\r\nE\r\n", ""};
+        QTest::newRow("emptied") << Outside{"a\r\nb\r\n", "", x, merged(0, 2)};
+        QTest::newRow("only touched") << Outside{"a\r\nb\r\n", "<touched>", x + "a\r\nb\r\n", ""};
+        QTest::newRow("gone") << Outside{"a\r\nb\r\n", "<missing>", x + "a\r\nb\r\n",
+                                         "Сохраняемся: Файл «%3» пропал или перестал читаться после того, как программа его открыла или сохранила. Он записан заново из списка."};
+        const QByteArray full = QByteArray("y\r\n").repeated(HostList::MaxCount);
+        QTest::newRow("grown past the list's room") << Outside{"a\r\nb\r\n", full, full, "Ошибка: " + FileError{"%3", FileError::Operation::Write, FileError::Reason::TooManyEntries, 0, {}, HostList::MaxCount}.message()};
+    }
+
+    void aSaveTakesInWhatAnotherProgramChanged()
+    {
+        QFETCH(Outside, o);
+        const QString file = path(QTest::currentDataTag());
+        EditorState state;
+        ScriptedDialogs dialogs;
+        Saver saver;
+        writeBytes(file, o.opened);
+        QVERIFY(!LoadHostsFile(state, file));
+        state.setCurrentPath(file);
+        state.setAutosaveValue(true);
+        const int e = int(state.hostList().lines().indexOf("e"));
+        state.hostList().SetItem(e, "E");
+        if (o.changed == "<missing>")
+            QVERIFY(QFile::remove(file));
+        else if (o.changed == "<touched>")
+            QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), nullptr, 0) == 0);
+        else // as most programs do: a new file renamed over the old one
+            QVERIFY((writeBytes(file + ".new", o.changed), ::rename(QFile::encodeName(file + ".new").constData(), QFile::encodeName(file).constData()) == 0));
+        QVERIFY(AddEntry(state, dialogs, saver, "x"));
+        QCOMPARE(readBytes(file), o.saved);
+        QCOMPARE(dialogs.messages.join(' '), o.told.isEmpty() ? QString() : o.told.arg(file));
+        QCOMPARE(state.hostList().Count(), o.told.startsWith("Ошибка") ? 3 : int(o.saved.count('\n')));
     }
 
     void whatCannotBeDoneIsSaid()

@@ -12,7 +12,7 @@ const QByteArray Old = "127.0.0.1 localhost\r\n";
 const QByteArray New = "127.0.0.1 localhost\r\n127.0.0.1 ads.example ##\r\n";
 
 // Everything about a file that a save must keep, as the system's tools print it.
-const QString Fingerprint = R"(stat -c '%F %u:%g %a %h' "$F"; getfacl -cpE "$F"; getfattr -hd -m - "$F")";
+const QString Keeps = R"(stat -c '%F %u:%g %a %h' "$F"; getfacl -cpE "$F"; getfattr -hd -m - "$F")";
 
 // Runs a shell script as root with F the file, D its folder, T the path asked for and HELPER the
 // helper; its output.
@@ -174,7 +174,7 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         writeBytes(file, Old);
         shell(c.setup, file);
-        const QByteArray fingerprint = shell(Fingerprint, file);
+        const QByteArray fingerprint = shell(Keeps, file);
         const auto names = [&] { return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
         const QStringList before = names();
         const QByteArray target = c.path.startsWith('/') || c.path.startsWith("relative") ? c.path : QFile::encodeName(folder) + '/' + c.path;
@@ -184,7 +184,7 @@ private slots:
         if (c.after.isEmpty())
             return;
         QCOMPARE(readBytes(file), c.after == "old" ? Old : New);
-        QCOMPARE(shell(Fingerprint, file), fingerprint);
+        QCOMPARE(shell(Keeps, file), fingerprint);
         QCOMPARE(names(), before);
     }
 

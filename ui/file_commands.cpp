@@ -47,7 +47,7 @@ void OpenCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs)
 
     // The path is taken only once the file has loaded: Save must not write this list over a file
     // whose lines it does not hold.
-    if (const auto error = LoadHostsFile(state.hostList(), dialog.fileName)) {
+    if (const auto error = LoadHostsFile(state, dialog.fileName)) {
         showFailure(dialogs, *error);
         return;
     }
@@ -58,7 +58,7 @@ void OpenCommand(EditorState& state, CommonDialog& dlgFile, Dialogs& dialogs)
 
 void SaveCommand(EditorState& state, Dialogs& dialogs, Saver& saver)
 {
-    if (const auto error = SaveHostsFile(state, saver))
+    if (const auto error = SaveHostsFile(state, saver, dialogs))
         showFailure(dialogs, *error);
 }
 

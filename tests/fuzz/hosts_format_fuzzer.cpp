@@ -5,6 +5,7 @@
 #include "dialogs.h"
 #include "editor_state.h"
 #include "entry_commands.h"
+#include "file_changes.h"
 #include "hosts_file.h"
 #include "line_codec.h"
 #include "save_protocol.h"
@@ -48,6 +49,33 @@ class Silent : public Dialogs {
     std::optional<QString> chooseSavePath(const FileDialogSettings&) override { return {}; }
 };
 
+// The lines in three parts: a file as last read, as another program left it, and the list. Each
+// line is then in the list as often as it was, plus what the file gained of it, less what the file
+// lost of it as far as the list still had it.
+void checkMerge(const QList<QByteArray>& lines)
+{
+    const qsizetype third = lines.size() / 3;
+    const QList<QByteArray> base = lines.first(third), current = lines.sliced(third, third), list = lines.sliced(2 * third);
+    const FileChanges changes = fileChanges(base, current, list);
+    QHash<QByteArray, qsizetype> have, gained, listed;
+    for (const QByteArray& line : list + changes.added)
+        ++have[line];
+    for (const QByteArray& line : current)
+        ++gained[line];
+    for (const QByteArray& line : base)
+        --gained[line];
+    for (const QByteArray& line : list)
+        ++listed[line];
+    for (qsizetype i = 0; i < changes.removed.size(); ++i) {
+        check(changes.removed[i] > (i ? changes.removed[i - 1] : -1), "removals out of order");
+        --have[list.at(changes.removed[i])];
+    }
+    for (const QByteArray& line : lines) {
+        const qsizetype g = gained.value(line), l = listed.value(line);
+        check(have.value(line) == l + std::max<qsizetype>(g, 0) - std::min(l, std::max<qsizetype>(-g, 0)), "the merge lost or made up a line");
+    }
+}
+
 void checkProtocol(QByteArrayView bytes)
 {
     const protocol::Parsed parsed = protocol::parseRequest(bytes);
@@ -72,6 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(lines == referenceLines(bytes.toByteArray()) && lines == split(bytes, 1 << 16), "the lines are not those of the file");
     if (lines.size() >= HostList::MaxCount)
         return 0;
+    checkMerge(lines);
 
     // Loaded in two parts, as a second Open merges, and a typed name added: the order one AddItem
     // after another gives, the name on one line whatever it holds.
@@ -102,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return QString::fromLatin1(folder) + "/hosts";
     }();
     state.setCurrentPath(file);
-    check(!SaveHostsFile(state, saver), "saving");
+    check(!SaveHostsFile(state, saver, silent), "saving");
     const ReadResult saved = readHostsFile(file, HostList::MaxCount);
     check(joinLines(saved.lines) == joinLines(sorted) && saved.lines == sorted, "saved and loaded back differently");
     return 0;

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the editor knows of the file it last read or wrote, and what another program changed there
+// since, so that a save takes those changes in instead of undoing them.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace zarvello {
+
+// Enough of a file's status to tell, with one stat, that nobody wrote it.
+struct Fingerprint {
+    quint64 device = 0, inode = 0;
+    qint64 size = 0, modified = 0, changed = 0; // times in nanoseconds
+
+    bool operator==(const Fingerprint&) const = default;
+    // The file's at path, following links as a read does; nothing when it cannot be had.
+    static std::optional<Fingerprint> of(const QString& path);
+};
+
+// The file at path as the editor last read or wrote it: the lines read, sharing their bytes with
+// the list, or the bytes a save wrote, shared with that save; so that neither costs a copy.
+struct FileBase {
+    QString path;
+    std::optional<Fingerprint> fingerprint;
+    QList<QByteArray> read;
+    QByteArray written;
+};
+
+// What the list takes in from a file that changed since its base: the lines the file gained, and
+// the positions in the list (ascending) of lines it lost, one occurrence each, where the list still
+// holds them as they were. Occurrences are counted, as a file may hold a line twice.
+struct FileChanges {
+    QList<QByteArray> added;
+    QList<int> removed;
+    bool isEmpty() const { return added.isEmpty() && removed.isEmpty(); }
+};
+
+FileChanges fileChanges(const QList<QByteArray>& base, const QList<QByteArray>& current,
+                        const QList<QByteArray>& list);
+
+} // namespace zarvello
