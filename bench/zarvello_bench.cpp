@@ -4,16 +4,25 @@
 //
 //   zarvello-bench generate LINES SEED OUT   a shuffled hosts file, the same bytes for the same seed
 //   zarvello-bench load-save IN OUT          LoadHostsFile then SaveHostsFile, as the program does
+//   zarvello-bench add FILE RUNS [touched]   Add with autosave into FILE, opened; each time touched
+//                                            by another program first, if asked (a read and merge)
+//   zarvello-bench replace FILE RUNS         the yardstick: a bare durable replace of FILE's bytes
 #include "bench_common.h"
 #include "bench_dialogs.h"
 #include "editor_state.h"
+#include "entry_commands.h"
 #include "hosts_file.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace zarvello;
@@ -99,6 +108,65 @@ int loadSave(const QString& in, const QString& out)
     return 0;
 }
 
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// Milliseconds of each Add with autosave, the entries growing by one each time.
+int addWithAutosave(const QString& path, int runs, bool touched)
+{
+    EditorState state;
+    Saver saver;
+    FixedDialogs dialogs;
+    if (LoadHostsFile(state, path))
+        return 1;
+    state.setCurrentPath(path);
+    state.setAutosaveValue(true);
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        if (touched && ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), nullptr, 0) != 0)
+            return 1;
+        QElapsedTimer timer;
+        timer.start();
+        if (!AddEntry(state, dialogs, saver, QStringLiteral("added%1.example").arg(run)))
+            return 1;
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::printf("add_ms=%.3f entries=%d\n", median(times), state.hostList().Count());
+    return 0;
+}
+
+// What any program must do at the least to replace a file durably: an anonymous file in its
+// folder, written, synced, named, renamed over it, and the folder synced.
+int bareReplace(const char* path, int runs)
+{
+    QFile source(QString::fromLocal8Bit(path));
+    if (!source.open(QIODevice::ReadOnly))
+        return 1;
+    const QByteArray bytes = source.readAll();
+    const QByteArray folderPath = QFileInfo(source).absolutePath().toLocal8Bit(), name = "replaced";
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        const int folder = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY);
+        const int file = ::openat(folder, ".", O_TMPFILE | O_WRONLY, 0644);
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(file);
+        const bool done = ::write(file, bytes.constData(), size_t(bytes.size())) == bytes.size() && ::fsync(file) == 0
+            && ::linkat(AT_FDCWD, self.constData(), folder, ".bench-new", AT_SYMLINK_FOLLOW) == 0
+            && ::renameat(folder, ".bench-new", folder, name.constData()) == 0 && ::fsync(folder) == 0;
+        ::close(file);
+        ::close(folder);
+        if (!done)
+            return 1;
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::printf("replace_ms=%.3f\n", median(times));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -108,6 +176,11 @@ int main(int argc, char* argv[])
         return generate(std::atoi(argv[2]), std::strtoull(argv[3], nullptr, 10), argv[4]);
     if (mode == "load-save" && argc == 4)
         return loadSave(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    std::fprintf(stderr, "usage: zarvello-bench generate LINES SEED OUT | load-save IN OUT\n");
+    if (mode == "add" && (argc == 4 || (argc == 5 && QByteArray(argv[4]) == "touched")))
+        return addWithAutosave(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), argc == 5);
+    if (mode == "replace" && argc == 4)
+        return bareReplace(argv[2], std::atoi(argv[3]));
+    std::fprintf(stderr, "usage: zarvello-bench generate LINES SEED OUT | load-save IN OUT | add FILE RUNS [touched]"
+                         " | replace FILE RUNS\n");
     return 2;
 }

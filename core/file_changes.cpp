@@ -22,25 +22,33 @@ std::optional<Fingerprint> Fingerprint::of(const QString& path)
 FileChanges fileChanges(const QList<QByteArray>& base, const QList<QByteArray>& current,
                         const QList<QByteArray>& list)
 {
+    // Another program's change is usually a few lines: the lines before and after it agree.
+    qsizetype front = 0, back = 0;
+    while (front < base.size() && front < current.size() && base.at(front) == current.at(front))
+        ++front;
+    while (back < base.size() - front && back < current.size() - front
+           && base.at(base.size() - 1 - back) == current.at(current.size() - 1 - back))
+        ++back;
     // Positive: occurrences the file gained; negative: occurrences it lost.
     QHash<QByteArray, qsizetype> balance;
-    for (const QByteArray& line : current)
-        ++balance[line];
-    for (const QByteArray& line : base)
-        --balance[line];
+    for (qsizetype i = front; i < current.size() - back; ++i)
+        ++balance[current.at(i)];
+    qsizetype lost = 0;
+    for (qsizetype i = front; i < base.size() - back; ++i)
+        lost += --balance[base.at(i)] < 0;
     FileChanges changes;
-    for (const QByteArray& line : current) {
-        qsizetype& gained = balance[line];
+    for (qsizetype i = front; i < current.size() - back; ++i) {
+        qsizetype& gained = balance[current.at(i)];
         if (gained > 0) {
-            changes.added << line;
+            changes.added << current.at(i);
             --gained;
         }
     }
-    for (int position = 0; position < list.size(); ++position) {
-        const auto lost = balance.find(list.at(position));
-        if (lost != balance.end() && *lost < 0) {
+    for (int position = 0; lost > 0 && position < list.size(); ++position) {
+        const auto missing = balance.find(list.at(position));
+        if (missing != balance.end() && *missing < 0) {
             changes.removed << position;
-            ++*lost;
+            ++*missing;
         }
     }
     return changes;
