@@ -64,7 +64,7 @@ private slots:
     {
         QTest::addColumn<Outside>("o");
         const auto merged = [](int added, int removed) {
-            return QString("Сохраняемся: Файл «%3» изменила другая программа. Её изменения взяты в список перед сохранением: строк добавлено — %1, убрано — %2.").arg(added).arg(removed);
+            return QString("Сохранение: Файл «%3» изменила другая программа. Её изменения взяты в список перед сохранением: строк добавлено — %1, убрано — %2.").arg(added).arg(removed);
         };
         const QByteArray x = "127.0.0.1 x ##\r\n";
         QTest::newRow("a line added") << Outside{"a\r\nb\r\n", "a\r\nb\r\nc\r\n", x + "a\r\nb\r\nc\r\n", merged(1, 0)};
@@ -74,7 +74,7 @@ private slots:
         QTest::newRow("emptied") << Outside{"a\r\nb\r\n", "", x, merged(0, 2)};
         QTest::newRow("only touched") << Outside{"a\r\nb\r\n", "<touched>", x + "a\r\nb\r\n", ""};
         QTest::newRow("gone") << Outside{"a\r\nb\r\n", "<missing>", x + "a\r\nb\r\n",
-                                         "Сохраняемся: Файл «%3» пропал или перестал читаться после того, как программа его открыла или сохранила. Он записан заново из списка."};
+                                         "Сохранение: Файл «%3» пропал или перестал читаться после того, как программа его открыла или сохранила. Он записан заново из списка."};
         const QByteArray full = QByteArray("y\r\n").repeated(HostList::MaxCount);
         QTest::newRow("grown past the list's room") << Outside{"a\r\nb\r\n", full, full, "Ошибка: " + FileError{"%3", FileError::Operation::Write, FileError::Reason::TooManyEntries, 0, {}, HostList::MaxCount}.message()};
     }
