@@ -57,7 +57,6 @@ int fallocate(int fd, int mode, off_t at, off_t size) { PASS_ON(fallocate, 0, fd
 int ftruncate(int fd, off_t size) { PASS_ON(ftruncate, 0, fd, size); }
 int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) { PASS_ON(fsetxattr, 0, fd, name, value, size, flags); }
 ssize_t flistxattr(int fd, char* names, size_t size) { PASS_ON(flistxattr, flagsOf(fd), fd, names, size); }
-ssize_t fgetxattr(int fd, const char* name, void* value, size_t size) { PASS_ON(fgetxattr, flagsOf(fd), fd, name, value, size); }
 int unlinkat(int folder, const char* name, int flags) { PASS_ON(unlinkat, 0, folder, name, flags); }
 int linkat(int from, const char* path, int to, const char* name, int flags) { PASS_ON(linkat, 0, from, path, to, name, flags); }
 int renameat(int from, const char* path, int to, const char* name) { PASS_ON(renameat, 0, from, path, to, name); }
