@@ -100,6 +100,10 @@ QString FileError::message() const
         why = systemReason(systemError);
     if (operation == Operation::Read)
         return QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(path, why);
+    if (reason == Reason::CopyLeft)
+        return QStringLiteral("Файл «%1» сохранён, но его временную копию рядом с ним (имя начинается "
+                              "на «.zarvello-») удалить не удалось: %2.")
+            .arg(path, why);
     if (fileState == FileState::WrittenNotDurable)
         return QStringLiteral("Файл «%1» записан, но система не подтвердила, что он сохранён на диске: %2.")
             .arg(path, why);

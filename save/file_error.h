@@ -18,10 +18,11 @@ struct FileError {
         UnsafeFolder, // as root: a folder on the way that others may write
         UnsafeLink,   // as root: a link on the way that is not root's
         SeveralNames, // as root: a file with more than one hard link
+        CopyLeft,     // saved, but our temporary copy beside the file could not be removed
         NoAnswer,     // the administrator's helper did not answer
     };
     // For a failed write: what the file on disk holds now.
-    enum class FileState { Unchanged, MaybeIncomplete, WrittenNotDurable, OldOrNew };
+    enum class FileState { Unchanged, MaybeIncomplete, WrittenNotDurable, Saved, OldOrNew };
 
     QString path;
     Operation operation = Operation::Read;

@@ -7,8 +7,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <ctime>
 #include <deque>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -168,9 +172,18 @@ int readAll(int fd, QByteArray& bytes, qsizetype size)
     return 0;
 }
 
+// Writes the old bytes back over whatever of the new ones reached the file, which then holds them
+// alone; true once that is on disk.
+bool putBack(int fd, const QByteArray& old, qsizetype written)
+{
+    return writeAllAt(fd, old, 0) == 0
+        && (written <= old.size() || ::ftruncate(fd, old.size()) == 0) && syncFile(fd) == 0;
+}
+
 // Rewrites the file itself, for the cases a rename cannot serve. The space is reserved before a
-// byte changes, nothing is cut before the new bytes are synced, and a failed write puts the old
-// bytes back.
+// byte changes, a failed write or cut puts the old bytes back, and the file is synced once, whole:
+// a crash between the write and the cut would find the new bytes followed by the old tail, so
+// nothing comes between them.
 Refusal rewriteInPlace(const Location& at, const QByteArray& bytes, State& state)
 {
     Descriptor file(::openat(at.folder.get(), at.name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -194,19 +207,18 @@ Refusal rewriteInPlace(const Location& at, const QByteArray& bytes, State& state
         && errno != EOPNOTSUPP)
         return {errno};
 
-    if (int error = writeAllAt(file.get(), bytes, 0)) {
-        const bool restored = writeAllAt(file.get(), old, 0) == 0 && ::ftruncate(file.get(), old.size()) == 0
-            && syncFile(file.get()) == 0;
-        state = restored ? State::Unchanged : State::MaybeIncomplete;
+    if (const int error = writeAllAt(file.get(), bytes, 0)) {
+        state = putBack(file.get(), old, bytes.size()) ? State::Unchanged : State::MaybeIncomplete;
+        return {error};
+    }
+    // A longer or equal list already gave the file its size; a shorter one leaves the old tail, and
+    // the old bytes, being the longer, cover all of the file if it cannot be cut.
+    if (bytes.size() < old.size() && ::ftruncate(file.get(), bytes.size()) != 0) {
+        const int error = errno;
+        state = putBack(file.get(), old, bytes.size()) ? State::Unchanged : State::MaybeIncomplete;
         return {error};
     }
     int error = syncFile(file.get());
-    if (::ftruncate(file.get(), bytes.size()) != 0) {
-        state = State::MaybeIncomplete;
-        return {errno};
-    }
-    if (error == 0)
-        error = syncFile(file.get());
     if (error == 0)
         error = file.close();
     if (error != 0)
@@ -222,16 +234,73 @@ struct Temporary {
     QByteArray name; // once it has one
 };
 
+constexpr char TemporaryPrefix[] = ".zarvello-";
+constexpr char TemporaryAlphabet[] =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr qsizetype TemporaryRandom = 8;
+
 QByteArray temporaryName()
 {
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    unsigned char random[8] = {};
+    unsigned char random[TemporaryRandom] = {};
     if (::getrandom(random, sizeof random, 0) != sizeof random)
         return {};
-    QByteArray name(".zarvello-");
+    QByteArray name(TemporaryPrefix);
     for (const unsigned char r : random)
-        name += alphabet[r % (sizeof alphabet - 1)];
+        name += TemporaryAlphabet[r % (sizeof TemporaryAlphabet - 1)];
     return name;
+}
+
+bool isTemporaryName(QByteArrayView name)
+{
+    const qsizetype prefix = sizeof TemporaryPrefix - 1;
+    return name.size() == prefix + TemporaryRandom && name.startsWith(TemporaryPrefix)
+        && std::all_of(name.begin() + prefix, name.end(), [](char c) {
+               return c != '\0' && std::strchr(TemporaryAlphabet, c);
+           });
+}
+
+// Removes what a killed save of this user's left in the folder: a name of our pattern on a plain
+// file with no other name, owned by the saving user and untouched for a minute (a save under way
+// writes its copy, or keeps it without a name). Only in a folder no one else may change, so that no
+// name can be swapped between the check and the removal; nothing else is touched. What cannot be
+// removed now waits for a later save: this save does not depend on it.
+void removeLitter(int folder)
+{
+    struct stat place {};
+    if (::fstat(folder, &place) != 0 || place.st_uid != ::geteuid()
+        || (place.st_mode & (S_IWGRP | S_IWOTH)))
+        return;
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (listing < 0)
+        return;
+    const std::unique_ptr<DIR, int (*)(DIR*)> entries(::fdopendir(listing), ::closedir);
+    if (!entries) {
+        ::close(listing);
+        return;
+    }
+    struct timespec now {};
+    if (::clock_gettime(CLOCK_REALTIME, &now) != 0)
+        return;
+    while (const dirent* entry = ::readdir(entries.get())) {
+        struct stat info {};
+        if (isTemporaryName(entry->d_name)
+            && ::fstatat(listing, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(info.st_mode) && info.st_nlink == 1 && info.st_uid == ::geteuid()
+            && info.st_mtim.tv_sec < now.tv_sec - 60)
+            ::unlinkat(listing, entry->d_name, 0);
+    }
+}
+
+// A file mounted over its own name (a bind mount, as /etc/hosts in a container) cannot be renamed
+// over; knowing it first spares a copy that could not be used. Kernels before 5.8 cannot tell, and
+// the rename's EBUSY says it.
+bool mountedOnItself(const Location& at)
+{
+    struct statx info {};
+    // Attributes come whatever the mask asks.
+    const int found = ::statx(at.folder.get(), at.name.constData(), AT_SYMLINK_NOFOLLOW, 0, &info);
+    return found == 0 && (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+        && (info.stx_attributes & STATX_ATTR_MOUNT_ROOT);
 }
 
 int createNamed(int folder, mode_t mode, Temporary& temporary)
@@ -277,22 +346,26 @@ int nameAnonymous(int folder, Temporary& temporary)
     return errno;
 }
 
-QList<QByteArray> attributeNames(int fd)
+// The names of the file's extended attributes, all of them, or false. A file system without
+// extended attributes has none; an attribute added between the two calls (ERANGE) is a failure too.
+bool attributeNames(int fd, QList<QByteArray>& names)
 {
+    names.clear();
     const ssize_t size = ::flistxattr(fd, nullptr, 0);
     if (size <= 0)
-        return {};
-    QByteArray names(size, Qt::Uninitialized);
-    const ssize_t got = ::flistxattr(fd, names.data(), size_t(size));
-    if (got <= 0)
-        return {};
-    names.truncate(got - 1);
-    return names.split('\0');
+        return size == 0 || errno == ENOTSUP;
+    QByteArray list(size, Qt::Uninitialized);
+    const ssize_t got = ::flistxattr(fd, list.data(), size_t(size));
+    if (got < 0)
+        return false;
+    if (got > 0)
+        names = list.left(got - 1).split('\0');
+    return true;
 }
 
 // Gives the replacement everything of the old file's that a rename would otherwise lose: owner
 // and group, extended attributes (ACLs and security labels are among them) and the mode. False
-// when any of it cannot be given.
+// when any of it cannot be given, or when what there is to give cannot be read whole.
 bool keepsEverything(const Location& at, int replacement)
 {
     Descriptor old(::openat(at.folder.get(), at.name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -300,7 +373,9 @@ bool keepsEverything(const Location& at, int replacement)
         return false;
     if (::fchown(replacement, at.info.st_uid, at.info.st_gid) != 0)
         return false;
-    const QList<QByteArray> kept = attributeNames(old.get());
+    QList<QByteArray> kept, inherited;
+    if (!attributeNames(old.get(), kept))
+        return false;
     for (const QByteArray& name : kept) {
         const ssize_t size = ::fgetxattr(old.get(), name.constData(), nullptr, 0);
         QByteArray value(std::max<ssize_t>(size, 0), Qt::Uninitialized);
@@ -309,7 +384,9 @@ bool keepsEverything(const Location& at, int replacement)
             return false;
     }
     // What the new file got from its folder (a default ACL) and the old one did not have.
-    for (const QByteArray& name : attributeNames(replacement)) {
+    if (!attributeNames(replacement, inherited))
+        return false;
+    for (const QByteArray& name : inherited) {
         if (!kept.contains(name) && ::fremovexattr(replacement, name.constData()) != 0)
             return false;
     }
@@ -326,21 +403,33 @@ bool onlyInPlace(int error, const Location& at)
 
 Refusal replace(Location& at, const QByteArray& bytes, State& state)
 {
-    // Another name of the file would keep the old content.
-    if (at.exists && at.info.st_nlink > 1)
+    removeLitter(at.folder.get());
+    // Another name of the file would keep the old content; a file mounted on itself cannot be
+    // replaced.
+    if (at.exists && (at.info.st_nlink > 1 || mountedOnItself(at)))
         return rewriteInPlace(at, bytes, state);
     Temporary temporary;
+    int notRemoved = 0; // the errno of a copy of ours that could not be removed
     // An existing file's content stays private to the owner until the file has the old mode.
     if (const int error = createTemporary(at.folder.get(), at.exists ? 0600 : 0666, temporary))
         return onlyInPlace(error, at) ? rewriteInPlace(at, bytes, state) : Refusal{error};
     const auto discard = [&](int error) {
-        if (!temporary.name.isEmpty())
-            ::unlinkat(at.folder.get(), temporary.name.constData(), 0);
+        if (!temporary.name.isEmpty()
+            && ::unlinkat(at.folder.get(), temporary.name.constData(), 0) != 0)
+            notRemoved = errno;
         return Refusal{error};
+    };
+    // Saved in place, but with our copy beside it: the person hears of both.
+    const auto inPlace = [&] {
+        const Refusal refusal = rewriteInPlace(at, bytes, state);
+        if (refusal.error != 0 || refusal.reason != FileError::Reason::System || notRemoved == 0)
+            return refusal;
+        state = State::Saved;
+        return Refusal{notRemoved, FileError::Reason::CopyLeft};
     };
     if (at.exists && !keepsEverything(at, temporary.file.get())) {
         discard(0);
-        return rewriteInPlace(at, bytes, state);
+        return inPlace();
     }
     if (const int error = writeAllAt(temporary.file.get(), bytes, 0))
         return discard(error);
@@ -357,7 +446,7 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
         discard(error);
         // A bind-mounted file (as /etc/hosts in a container) cannot be replaced, only rewritten.
         if (at.exists && (error == EBUSY || error == EXDEV))
-            return rewriteInPlace(at, bytes, state);
+            return inPlace();
         return {error};
     }
     // The rename is durable only once the folder is synced; a folder this user cannot open for

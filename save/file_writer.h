@@ -26,10 +26,11 @@ constexpr qint64 MaxHostsFileSize = qint64(128) << 20;
 // The new content goes to an anonymous temporary file in the target's folder (a named one where
 // the file system has no anonymous files), is synced, and renamed over the target, which keeps
 // its owner, group, mode, ACLs and extended attributes. Where a rename cannot keep all of that
-// (another owner, a hard link, an attribute that cannot be set) or cannot replace the target (a
-// bind-mounted file, a folder that refuses new files while the file itself is writable), the file
-// is rewritten in place: space reserved first, no truncation before the new bytes are on disk,
-// and the old bytes put back if writing fails.
+// (another owner, a hard link, an attribute that cannot be read whole or set) or cannot replace
+// the target (a file mounted on itself, a folder that refuses new files while the file itself is
+// writable), the file is rewritten in place: space reserved first, the old bytes put back if
+// writing or cutting fails, and a crash can tear it only during the write itself. A copy of ours
+// that an earlier killed save left in the folder is removed once it is a minute old.
 //
 // With Rules::ForAnotherPerson, as the privileged helper writes for a person, root decides alone:
 // the save is refused where a folder on the way may be written by anyone but root, where a link

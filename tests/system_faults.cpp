@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the helper: one system call of a save fails, or kills the process, on demand.
 // ZARVELLO_FAULT="CALL ERRNO FLAGS SKIP": after SKIP calls of CALL whose open flags (or whose
-// descriptor's F_GETFL flags) include FLAGS, the next one fails with ERRNO, or with 0, kills.
+// descriptor's F_GETFL flags) include FLAGS, the next one fails with ERRNO, or with 0, kills. A
+// second fault may follow after " ; ".
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
@@ -16,16 +17,20 @@ namespace {
 
 bool strikes(const char* call, int flags)
 {
-    static char armed[32];
-    static int error = 0, wanted = 0, skip = 0, read = std::sscanf(std::getenv("ZARVELLO_FAULT") ? std::getenv("ZARVELLO_FAULT") : "",
-                                                                   "%31s %d %d %d", armed, &error, &wanted, &skip);
-    if (!read || std::strcmp(armed, call) != 0 || (flags & wanted) != wanted || skip-- > 0)
-        return false;
-    armed[0] = '\0';
-    if (error == 0)
-        ::raise(SIGKILL);
-    errno = error;
-    return true;
+    static char armed[2][32];
+    static int error[2], wanted[2], skip[2];
+    [[maybe_unused]] static int read = std::sscanf(std::getenv("ZARVELLO_FAULT") ? std::getenv("ZARVELLO_FAULT") : "", "%31s %d %d %d ; %31s %d %d %d",
+                                                   armed[0], &error[0], &wanted[0], &skip[0], armed[1], &error[1], &wanted[1], &skip[1]);
+    for (int i = 0; i < 2; ++i) {
+        if (std::strcmp(armed[i], call) != 0 || (flags & wanted[i]) != wanted[i] || skip[i]-- > 0)
+            continue;
+        armed[i][0] = '\0';
+        if (error[i] == 0)
+            ::raise(SIGKILL);
+        errno = error[i];
+        return true;
+    }
+    return false;
 }
 
 int flagsOf(int fd) { const int flags = ::fcntl(fd, F_GETFL); return flags < 0 ? 0 : flags; }
@@ -51,6 +56,8 @@ int fchown(int fd, uid_t user, gid_t group) { PASS_ON(fchown, 0, fd, user, group
 int fallocate(int fd, int mode, off_t at, off_t size) { PASS_ON(fallocate, 0, fd, mode, at, size); }
 int ftruncate(int fd, off_t size) { PASS_ON(ftruncate, 0, fd, size); }
 int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) { PASS_ON(fsetxattr, 0, fd, name, value, size, flags); }
+ssize_t flistxattr(int fd, char* names, size_t size) { PASS_ON(flistxattr, flagsOf(fd), fd, names, size); }
+int unlinkat(int folder, const char* name, int flags) { PASS_ON(unlinkat, 0, folder, name, flags); }
 int linkat(int from, const char* path, int to, const char* name, int flags) { PASS_ON(linkat, 0, from, path, to, name, flags); }
 int renameat(int from, const char* path, int to, const char* name) { PASS_ON(renameat, 0, from, path, to, name); }
 }

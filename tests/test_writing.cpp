@@ -46,6 +46,7 @@ struct Case {
     QByteArray request;                         // sent as it is; else a request for path
     QByteArray output;                          // the helper's answers and what command adds
     QString after;                              // what hosts then holds: old, new, or unchecked
+    QString removed;                            // a name the save removes beside it: our litter
 };
 
 // What the double of the administrator's rights was asked, and answers.
@@ -80,8 +81,8 @@ private slots:
         using State = FileError::FileState;
         // What is kept.
         QTest::newRow("owner, group, mode") << Case{.setup = R"(chown 1000:1000 "$F"; chmod 2640 "$F")", .output = Ok, .after = "new"};
-        QTest::newRow("ACL") << Case{.setup = R"(setfacl -m u:1000:rw "$F")", .output = Ok, .after = "new"};
-        QTest::newRow("extended attribute") << Case{.setup = R"(setfattr -n user.origin -v kept "$F")", .output = Ok, .after = "new"};
+        const QString attributes = R"(setfacl -m g:1000:rw "$F"; setfattr -n user.note -v keep "$F")";
+        QTest::newRow("ACL and extended attribute") << Case{.setup = attributes, .output = Ok, .after = "new"};
         QTest::newRow("no ACL from the folder") << Case{.setup = R"(setfacl -d -m u:1000:rwx "$D")", .output = Ok, .after = "new"};
         QTest::newRow("hard link") << Case{.setup = R"(ln "$F" "$D/other")", .command = helper + R"(; cat "$D/other")", .output = Ok + New, .after = "new"};
         QTest::newRow("symbolic link") << Case{.setup = R"(mv "$F" "$D/real"; ln -s real "$F")", .command = helper + R"(; test -L "$F" && echo link)", .output = Ok + "link\n", .after = "new"};
@@ -103,9 +104,16 @@ private slots:
         failing("folder sync", xattr, fault("fsync", EIO, 0, 1), answer(EIO, {}, State::WrittenNotDurable), "new");
         failing("owner not given", xattr, fault("fchown", EPERM), Ok, "new");
         failing("attribute not given", xattr, fault("fsetxattr", EPERM), Ok, "new");
+        failing("attributes not listed", attributes, fault("flistxattr", EIO), Ok, "new");
+        failing("an attribute added while listed", attributes, fault("flistxattr", ERANGE, 0, 1), Ok, "new");
+        failing("the copy's attributes not listed", xattr + R"(; setfacl -d -m u:1000:rwx "$D")", fault("flistxattr", EIO, O_WRONLY), Ok, "new");
+        QTest::newRow("rename refused, copy not removed") << Case{.setup = xattr, .command = helper + R"(; ls -A "$D" | grep -c zarvello; LD_PRELOAD= rm "$D"/.zarvello-*)", .fault = fault("renameat", EXDEV) + "; " + fault("unlinkat", EIO), .output = answer(EIO, Reason::CopyLeft, State::Saved) + "1\n", .after = "new"};
+        const QString litter = R"(cd "$D" && touch -d -2min .zarvello-Stale123 .zarvello-Owned100 .zarvello-TwoNames .zarvello-toolong1234 && touch .zarvello-Fresh123 && chown 1000 .zarvello-Owned100 && ln .zarvello-TwoNames other && ln -s hosts .zarvello-Linked12 && mkdir .zarvello-Folder12 && touch -h -d -2min .zarvello-Linked12 .zarvello-Folder12)";
+        QTest::newRow("an earlier save's copy removed, nothing else") << Case{.setup = litter, .output = Ok, .after = "new", .removed = ".zarvello-Stale123"};
         failing("in place: no room", linked, fault("fallocate", ENOSPC), answer(ENOSPC), "old");
         failing("in place: write", linked, fault("pwrite", EIO, O_RDWR), answer(EIO), "old");
-        failing("in place: cutting", linked, fault("ftruncate", EIO), answer(EIO, {}, State::MaybeIncomplete), "new");
+        failing("in place: a longer list needs no cut", linked, fault("ftruncate", EIO), Ok, "new");
+        QTest::newRow("in place: a shorter list not cut") << Case{.setup = linked, .fault = fault("ftruncate", EIO), .content = "127.0.0.1 a\n", .output = answer(EIO), .after = "old"};
         failing("in place: sync", linked, fault("fsync", EIO, O_RDWR), answer(EIO, {}, State::WrittenNotDurable), "new");
         failing("in place: close", linked, fault("close", EIO, O_RDWR), answer(EIO, {}, State::WrittenNotDurable), "new");
         // A crash at any moment leaves the old file or the new one, and no copy beside it.
@@ -122,7 +130,7 @@ private slots:
         QTest::newRow("full disk") << Case{.setup = old, .command = disk.arg("size=64k", ""), .content = big, .output = answer(ENOSPC) + "old\nhosts\n"};
         QTest::newRow("no free inode") << Case{.setup = old, .command = disk.arg("nr_inodes=2", ""), .output = answer(ENOSPC) + "old\nhosts\n"};
         QTest::newRow("bind-mounted, full") << Case{.setup = old, .command = disk.arg("size=64k", bind), .content = big, .output = answer(ENOSPC) + "old\ndisk\nhosts\n"};
-        QTest::newRow("bind-mounted") << Case{.setup = old, .command = disk.arg("size=64k", bind), .output = Ok + "disk\nhosts\n"};
+        QTest::newRow("bind-mounted: no copy made") << Case{.setup = old, .command = disk.arg("size=64k", bind), .fault = fault("unlinkat", EIO), .output = Ok + "disk\nhosts\n"};
         // An old file read back in place is never larger than a hosts file, whatever it claims.
         QTest::newRow("in place, old file too large") << Case{.setup = linked + R"(; truncate -s 200M "$F")", .command = helper + R"(; stat -c %s "$F")", .output = answer(EFBIG) + "209715200\n"};
         // Nothing of the caller's limits reaches the helper: a new file gets the usual mode, and a
@@ -176,7 +184,7 @@ private slots:
         shell(c.setup, file);
         const QByteArray fingerprint = shell(Keeps, file);
         const auto names = [&] { return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
-        const QStringList before = names();
+        QStringList before = names();
         const QByteArray target = c.path.startsWith('/') || c.path.startsWith("relative") ? c.path : QFile::encodeName(folder) + '/' + c.path;
         const QByteArray request = c.request.isEmpty() ? protocol::encodeRequest(1, target, c.content) : c.request;
 
@@ -185,6 +193,7 @@ private slots:
             return;
         QCOMPARE(readBytes(file), c.after == "old" ? Old : New);
         QCOMPARE(shell(Keeps, file), fingerprint);
+        before.removeOne(c.removed);
         QCOMPARE(names(), before);
     }
 
@@ -258,6 +267,7 @@ private slots:
         QTest::newRow("a link not root's") << FileError{"/h", write, R::UnsafeLink, EACCES} << "Не удалось сохранить файл «/h»: путь идёт через символическую ссылку, которая принадлежит не администратору. Файл остался прежним.";
         QTest::newRow("several names") << FileError{"/h", write, R::SeveralNames, EACCES} << "Не удалось сохранить файл «/h»: у файла несколько имён (жёстких ссылок), а с правами администратора программа пишет только файлы с одним именем. Файл остался прежним.";
         QTest::newRow("replaced meanwhile") << FileError{"/h", write, R::System, ESTALE} << "Не удалось сохранить файл «/h»: файл подменили во время сохранения. Файл остался прежним.";
+        QTest::newRow("copy left") << FileError{"/h", write, R::CopyLeft, EIO, FileError::FileState::Saved} << "Файл «/h» сохранён, но его временную копию рядом с ним (имя начинается на «.zarvello-») удалить не удалось: ошибка ввода-вывода.";
         QTest::newRow("other errno") << FileError{"/h", write, R::System, EXFULL} << "Не удалось сохранить файл «/h»: системная ошибка 54 (Exchange full). Файл остался прежним.";
     }
 
