@@ -199,8 +199,16 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
         }
     }
     const QByteArray bytes = joinLines(list.lines());
-    if (const std::optional<FileError> error = saver.save(path, bytes))
+    if (const std::optional<FileError> error = saver.save(path, bytes)) {
+        // A save that failed after writing, or may have, leaves the file as the base only if it
+        // holds what was written: else the next save would take this list's own lines in again.
+        if (error->fileState != FileError::FileState::Unchanged) {
+            const ReadResult now = readHostsFile(path, HostList::MaxCount);
+            if (!now.error && joinLines(now.lines) == bytes)
+                base = {path, now.fingerprint, {}, bytes};
+        }
         return error;
+    }
     base = {path, Fingerprint::of(path), {}, bytes};
     if (recreated)
         dialogs.showMessage(QStringLiteral("Файл «%1» пропал или перестал читаться после того, как программа его "

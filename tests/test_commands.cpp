@@ -104,6 +104,22 @@ private slots:
         QCOMPARE(state.hostList().Count(), o.told.startsWith("Ошибка") ? 3 : int(o.saved.count('\n')));
     }
 
+    // A save that wrote the file and then failed leaves no line to be taken in twice.
+    void aSaveThatWroteBeforeFailingIsTheBase()
+    {
+        EditorState state;
+        ScriptedDialogs dialogs;
+        Saver saver(nullptr, [](const QString& path, const QByteArray& bytes) {
+            return Saver::writeAsOwner(path, bytes) ? std::nullopt : std::optional(FileError{path, FileError::Operation::Write, {}, EIO, FileError::FileState::WrittenNotDurable});
+        });
+        writeBytes(path("written, not durable"), "");
+        QVERIFY(!LoadHostsFile(state, path("written, not durable")));
+        state.setCurrentPath(path("written, not durable"));
+        state.setAutosaveValue(true);
+        QVERIFY(AddEntry(state, dialogs, saver, "x") && AddEntry(state, dialogs, saver, "y") && dialogs.messages.size() == 2);
+        QCOMPARE(readBytes(state.currentPath()), QByteArray("127.0.0.1 x ##\r\n127.0.0.1 y ##\r\n"));
+    }
+
     void whatCannotBeDoneIsSaid()
     {
         EditorState full, unsaved;
