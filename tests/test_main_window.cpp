@@ -32,6 +32,44 @@ private slots:
                      w.window.windowIcon().pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32));
     }
 
+    void captionsFitAtEveryFontSize_data()
+    {
+        QTest::addColumn<qreal>("points");
+        QTest::addColumn<QSize>("client"); // 6270 x 5070 twips, at 15 to the pixel for 9 pt
+        QTest::newRow("8 pt") << 8.0 << QSize(372, 300);
+        QTest::newRow("9 pt, the default") << 9.0 << QSize(418, 338);
+        QTest::newRow("11 pt, GNOME's") << 11.0 << QSize(511, 413);
+        QTest::newRow("14 pt") << 14.0 << QSize(650, 526);
+        QTest::newRow("16 pt") << 16.0 << QSize(743, 601);
+    }
+
+    void captionsFitAtEveryFontSize()
+    {
+        QFETCH(qreal, points);
+        QFETCH(QSize, client);
+        const QFont before = QApplication::font();
+        QFont font = before;
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+        WindowFixture w;
+        QApplication::setFont(before);
+        QCOMPARE(w.get<QWidget>("client")->size(), client);
+        // The check box's caption and a line of the text field, descenders and all, have room.
+        const QFontMetrics metrics(font);
+        auto* check = w.get<QCheckBox>("Check1");
+        QStyleOptionButton box;
+        box.initFrom(check);
+        const QRect label = check->style()->subElementRect(QStyle::SE_CheckBoxContents, &box, check);
+        QVERIFY(label.width() >= metrics.boundingRect(check->text()).width() && label.height() >= metrics.height());
+        auto* text = w.get<QLineEdit>("Text1");
+        QStyleOptionFrame frame;
+        frame.initFrom(text);
+        frame.lineWidth = text->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, text);
+        const int margins = 2; // the field's own, above and below its line
+        const QRect line = text->style()->subElementRect(QStyle::SE_LineEditContents, &frame, text);
+        QVERIFY(line.height() >= metrics.height() + margins);
+    }
+
     void enterAddsOnce()
     {
         WindowFixture w;

@@ -6,6 +6,7 @@
 #include "one_line_validator.h"
 
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
@@ -14,6 +15,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+
+#include <cmath>
 
 namespace zarvello {
 
@@ -34,10 +37,25 @@ QIcon programIcon()
     return icon;
 }
 
-QRect fromTwips(int left, int top, int width, int height)
+// The client area and each control's place in it, in twips: left, top, width, height.
+struct TwipRect {
+    const char* name;
+    int left, top, width, height;
+};
+constexpr TwipRect layoutInTwips[] = {
+    {"client", 0, 0, 6270, 5070},
+    {"List1", 0, 0, 6255, 4350},
+    {"Text1", 0, 4440, 6255, 285},
+    {"Command1", 2280, 4800, 3975, 255},
+    {"Check1", 120, 4800, 2055, 255},
+};
+
+// Edges are rounded, not sizes, so that controls side by side stay side by side.
+QRect fromTwips(const TwipRect& twips, double pixelsPerTwip)
 {
-    constexpr int t = MainWindow::TwipsPerPixel;
-    return {left / t, top / t, width / t, height / t};
+    const auto px = [pixelsPerTwip](int twips) { return int(std::lround(twips * pixelsPerTwip)); };
+    const int left = px(twips.left), top = px(twips.top);
+    return {left, top, px(twips.left + twips.width) - left, px(twips.top + twips.height) - top};
 }
 
 } // namespace
@@ -70,34 +88,61 @@ void MainWindow::buildControls()
 {
     auto* client = new QWidget(this);
     client->setObjectName("client");
-    // Nothing follows a resize, so the window keeps the size of its layout.
-    client->setFixedSize(6270 / TwipsPerPixel, 5070 / TwipsPerPixel);
     setCentralWidget(client);
+    // Nothing follows a resize, so the window keeps the size of its layout.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     List1 = new HostListView(client);
     List1->setObjectName("List1");
     List1->setModel(&m_state.hostList());
-    List1->setGeometry(fromTwips(0, 0, 6255, 4350));
     List1->setAccessibleName(QStringLiteral("Строки файла hosts"));
     List1->setAccessibleDescription(QStringLiteral("Щелчок по строке открывает её для правки"));
 
     Text1 = new QLineEdit(client);
     Text1->setObjectName("Text1");
-    Text1->setGeometry(fromTwips(0, 4440, 6255, 285));
     Text1->setAccessibleName(QStringLiteral("Имя хоста для блокировки"));
     Text1->setValidator(new OneLineValidator(Text1));
 
     Command1 = new QPushButton(QStringLiteral("Добавить"), client);
     Command1->setObjectName("Command1");
-    Command1->setGeometry(fromTwips(2280, 4800, 3975, 255));
 
     Check1 = new QCheckBox(QStringLiteral("Автосохранение"), client);
     Check1->setObjectName("Check1");
-    Check1->setGeometry(fromTwips(120, 4800, 2055, 255));
 
     // Created in tab order, so the focus chain needs no setTabOrder.
     List1->setFocus();
+    layOut();
+}
+
+double MainWindow::pixelsPerTwip() const
+{
+    // The layout was drawn for Qt's own default font, 9 pt, at 96 dpi, where 15 twips make a
+    // pixel (418 x 338 for the client area). Twips are physical units, so the rate follows the
+    // screen's logical dpi; and a larger desktop font grows every control with its caption.
+    constexpr double referencePoints = 9;
+    const double points = font().pointSizeF() > 0 ? font().pointSizeF()
+                                                  : QFontInfo(font()).pointSizeF();
+    return logicalDpiY() / 1440.0 * points / referencePoints;
+}
+
+void MainWindow::layOut()
+{
+    const double rate = pixelsPerTwip();
+    for (const TwipRect& twips : layoutInTwips) {
+        auto* control = findChild<QWidget*>(twips.name);
+        if (control == centralWidget())
+            control->setFixedSize(fromTwips(twips, rate).size());
+        else
+            control->setGeometry(fromTwips(twips, rate));
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    // The desktop's font can change while the program runs.
+    if (event->type() == QEvent::FontChange && centralWidget())
+        layOut();
+    QMainWindow::changeEvent(event);
 }
 
 void MainWindow::buildMenu()

@@ -21,9 +21,6 @@ class HostListView;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // Twips per device-independent pixel: the layout is given in twips, 1440 to the inch.
-    static constexpr int TwipsPerPixel = 15;
-
     explicit MainWindow(Dialogs& dialogs, QWidget* parent = nullptr);
 
     EditorState& state() { return m_state; }
@@ -32,9 +29,13 @@ public:
 protected:
     // Command1 is the default button: Return or Enter anywhere in the window adds the entry.
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildControls();
+    // Device-independent pixels per twip (1440 twips to the inch), and the controls placed by it.
+    double pixelsPerTwip() const;
+    void layOut();
     void buildMenu();
     void bindToState();
     void addEntry();
