@@ -4,10 +4,12 @@
 # and the program are gone on exit.
 
 xvfb_pid=""
+wm_pid=""
 app_pid=""
 
 stop_x() {
     [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
+    [[ -n "$wm_pid" ]] && kill "$wm_pid" 2>/dev/null || true
     [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
 }
@@ -19,6 +21,14 @@ start_x() {
     read -r _ xvfb_pid <&"$fd"
     read -r -t 10 number <&"$fd" || { echo "could not start Xvfb" >&2; return 1; }
     export DISPLAY=":$number"
+}
+
+# start_wm: openbox, which activates windows as a desktop does (a closed dialog gives the keyboard
+# back to the window); returns once it has taken the screen.
+start_wm() {
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm_pid=$!
+    timeout 10 sh -c 'until xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"; do sleep 0.1; done'
 }
 
 # start_app PROGRAM...: starts it and waits (at most 10 s) for its window, whose id it leaves in

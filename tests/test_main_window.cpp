@@ -35,12 +35,10 @@ private slots:
     void captionsFitAtEveryFontSize_data()
     {
         QTest::addColumn<qreal>("points");
-        QTest::addColumn<QSize>("client"); // 6270 x 5070 twips, at 15 to the pixel for 9 pt
-        QTest::newRow("8 pt") << 8.0 << QSize(372, 300);
-        QTest::newRow("9 pt, the default") << 9.0 << QSize(418, 338);
-        QTest::newRow("11 pt, GNOME's") << 11.0 << QSize(511, 413);
-        QTest::newRow("14 pt") << 14.0 << QSize(650, 526);
-        QTest::newRow("16 pt") << 16.0 << QSize(743, 601);
+        QTest::addColumn<QSize>("client"); // 6270 x 5070 twips, 15 to the pixel at 9 pt, Qt's default
+        for (const auto& [points, client] : {std::pair{8.0, QSize(372, 300)}, {9.0, QSize(418, 338)},
+                                             {11.0, QSize(511, 413)}, {14.0, QSize(650, 526)}, {16.0, QSize(743, 601)}})
+            QTest::addRow("%g pt", points) << points << client;
     }
 
     void captionsFitAtEveryFontSize()
@@ -48,14 +46,13 @@ private slots:
         QFETCH(qreal, points);
         QFETCH(QSize, client);
         const QFont before = QApplication::font();
-        QFont font = before;
-        font.setPointSizeF(points);
-        QApplication::setFont(font);
+        QApplication::setFont(QFont(before.family(), points));
         WindowFixture w;
         QApplication::setFont(before);
         QCOMPARE(w.get<QWidget>("client")->size(), client);
-        // The check box's caption and a line of the text field, descenders and all, have room.
-        const QFontMetrics metrics(font);
+        // The check box's caption and a line of the text field, descenders and a margin above and
+        // below, have room.
+        const QFontMetrics metrics(w.window.font());
         auto* check = w.get<QCheckBox>("Check1");
         QStyleOptionButton box;
         box.initFrom(check);
@@ -65,9 +62,41 @@ private slots:
         QStyleOptionFrame frame;
         frame.initFrom(text);
         frame.lineWidth = text->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, text);
-        const int margins = 2; // the field's own, above and below its line
-        const QRect line = text->style()->subElementRect(QStyle::SE_LineEditContents, &frame, text);
-        QVERIFY(line.height() >= metrics.height() + margins);
+        QVERIFY(text->style()->subElementRect(QStyle::SE_LineEditContents, &frame, text).height() >= metrics.height() + 2);
+    }
+
+    void theMenuOpensByKeyboardUnderEveryStyle_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<Qt::Key>("key"); // tapped, with Alt held but for F10 and Alt itself
+        QTest::addColumn<bool>("opens");
+        for (const QString& style : QStyleFactory::keys())
+            for (const auto& [name, key, opens] : {std::tuple{"F10", Qt::Key_F10, true}, {"Alt", Qt::Key_Alt, true}, {"Alt+Left", Qt::Key_Left, false}})
+                QTest::addRow("%s, %s", qPrintable(style), name) << style << key << opens;
+    }
+
+    void theMenuOpensByKeyboardUnderEveryStyle()
+    {
+        QFETCH(QString, style);
+        QFETCH(Qt::Key, key);
+        QFETCH(bool, opens);
+        const QString before = QApplication::style()->name();
+        QApplication::setStyle(style);
+        WindowFixture w;
+        w.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        auto* list = w.get<QWidget>("List1");
+        const bool alt = key != Qt::Key_F10;
+        if (alt)
+            QTest::keyPress(list, Qt::Key_Alt);
+        if (key != Qt::Key_Alt)
+            QTest::keyClick(list, key, alt ? Qt::AltModifier : Qt::NoModifier);
+        if (alt)
+            QTest::keyRelease(list, Qt::Key_Alt, Qt::AltModifier);
+        QTest::qWait(100);
+        const bool opened = w.get<QMenu>("file")->isVisible();
+        QApplication::setStyle(before);
+        QCOMPARE(opened, opens);
     }
 
     void enterAddsOnce()

@@ -6,6 +6,7 @@
 #include "one_line_validator.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFontInfo>
 #include <QIcon>
 #include <QImage>
@@ -15,6 +16,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
 
 #include <cmath>
 
@@ -159,6 +162,46 @@ void MainWindow::buildMenu()
     save = addItem("save", QStringLiteral("Сохранить"));
     save_as = addItem("save_as", QStringLiteral("Сохранить как..."));
     ends = addItem("ends", QStringLiteral("Выход"));
+
+    // With no access keys, the menu is reached by the desktop's own keys, whatever the style:
+    // F10, the window's key rather than an item's, and Alt tapped alone, watched for below.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, &MainWindow::openFileMenu);
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+void MainWindow::openFileMenu()
+{
+    menuBar()->setActiveAction(file->menuAction());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // A key event climbs from the focused control to the window and passes here at each step.
+    const auto* key = static_cast<QKeyEvent*>(event);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (key->key() != Qt::Key_Alt)
+            m_altTap = AltTap::None;
+        else if (m_altTap == AltTap::None && !key->isAutoRepeat() && isActiveWindow())
+            m_altTap = file->isVisible() ? AltTap::Closes : AltTap::Opens;
+        break;
+    case QEvent::KeyRelease:
+        if (key->key() == Qt::Key_Alt && m_altTap != AltTap::None) {
+            // After the menu bar's own handling of Alt, which some styles have and some not.
+            const bool opens = m_altTap == AltTap::Opens;
+            QTimer::singleShot(0, this, [this, opens] { opens ? openFileMenu() : file->hide(); });
+            m_altTap = AltTap::None;
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::WindowDeactivate: // Alt+Tab, its Tab taken by the desktop
+        m_altTap = AltTap::None;
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::bindToState()

@@ -30,6 +30,7 @@ protected:
     // Command1 is the default button: Return or Enter anywhere in the window adds the entry.
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -39,6 +40,7 @@ private:
     void buildMenu();
     void bindToState();
     void addEntry();
+    void openFileMenu();
 
     EditorState m_state;
     Dialogs& m_dialogs;
@@ -53,6 +55,8 @@ private:
     QAction* save = nullptr;
     QAction* save_as = nullptr;
     QAction* ends = nullptr;
+    // What releasing Alt does, when it was pressed and released with nothing else in between.
+    enum class AltTap { None, Opens, Closes } m_altTap = AltTap::None;
 };
 
 } // namespace zarvello
