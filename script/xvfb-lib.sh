@@ -5,11 +5,13 @@
 
 xvfb_pid=""
 wm_pid=""
+weston_pid=""
 app_pid=""
 
 stop_x() {
     [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
     [[ -n "$wm_pid" ]] && kill "$wm_pid" 2>/dev/null || true
+    [[ -n "$weston_pid" ]] && kill "$weston_pid" 2>/dev/null || true
     [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
     wait 2>/dev/null || true
 }
@@ -29,6 +31,20 @@ start_wm() {
     openbox --sm-disable >/dev/null 2>&1 &
     wm_pid=$!
     timeout 10 sh -c 'until xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"; do sleep 0.1; done'
+}
+
+# start_weston SHELL FOLDER: weston as a window of the X server, its output 1000x740 at the top
+# left, with the given shell (desktop-shell.so, kiosk-shell.so) on a black background, with no
+# panel and no on-screen keyboard; its socket and XDG_RUNTIME_DIR are FOLDER's own. Exports what a Wayland client needs.
+start_weston() {
+    chmod 700 "$2"
+    printf '[core]\nidle-time=0\n[shell]\npanel-position=none\nbackground-color=0xff000000\n[input-method]\npath=/bin/true\n' \
+        >"$2/weston.ini"
+    XDG_RUNTIME_DIR="$2" weston --backend=x11-backend.so --width=1000 --height=740 --socket=zarvello \
+        --shell="$1" --config="$2/weston.ini" >"$2/weston.log" 2>&1 &
+    weston_pid=$!
+    export XDG_RUNTIME_DIR="$2" WAYLAND_DISPLAY=zarvello
+    timeout 10 sh -c 'until [ -S "$XDG_RUNTIME_DIR/zarvello" ]; do sleep 0.1; done'
 }
 
 # start_app PROGRAM...: starts it and waits (at most 10 s) for its window, whose id it leaves in

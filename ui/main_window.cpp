@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
@@ -92,8 +93,15 @@ void MainWindow::buildControls()
     auto* client = new QWidget(this);
     client->setObjectName("client");
     setCentralWidget(client);
-    // Nothing follows a resize, so the window keeps the size of its layout.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Nothing follows a resize, so the window keeps the size of its layout: on X11 the window
+    // manager is told min = max and offers no maximize. On Wayland Qt 6.4 draws the title bar
+    // itself and always shows its maximize button; the min and max size it tells the compositor
+    // leave that title bar out, while the surface's geometry includes it. A maximize or
+    // fullscreen request is then answered with the fixed size, which the compositor takes as a
+    // protocol error and ends the program. So there the window may grow: the client area keeps
+    // its size at the top left, and the rest shows the window's background.
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    layout()->setSizeConstraint(wayland ? QLayout::SetMinimumSize : QLayout::SetFixedSize);
 
     List1 = new HostListView(client);
     List1->setObjectName("List1");

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# On weston, the window's maximize button (drawn by Qt) and a shell that makes every window
+# fullscreen leave the program running with its entries, and its stderr empty.
+# Usage: wayland_requests.sh PROGRAM SCREENSHOT_FOLDER
+set -euo pipefail
+shots=$2
+source "$(dirname "$0")/../script/xvfb-lib.sh"
+command -v weston >/dev/null && compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so" >/dev/null ||
+    { echo "SKIP: weston or qt6-wayland is not installed"; exit 77; }
+work=$(mktemp -d)
+trap 'stop_x; rm -rf "$work"' EXIT
+mkdir -p "$shots" "$work/home"
+fail() { echo "FAIL: $*" >&2; cat "$work/stderr" >&2; import -window root "$shots/wayland-failure.png" || true; exit 1; }
+start_x 1024x768
+
+for shell in desktop-shell.so kiosk-shell.so; do
+    mkdir -m 700 "$work/$shell"
+    start_weston "$shell" "$work/$shell"
+    HOME="$work/home" QT_QPA_PLATFORM=wayland "$(realpath "$1")" 2>"$work/stderr" &
+    app_pid=$!
+    sleep 2
+    xdotool key Tab type --delay 10 "blocked.example"
+    xdotool key Return
+    if [[ $shell == desktop-shell.so ]]; then # the window is where the black background ends
+        xdotool mousemove 1010 750 # out of weston, which comes to see the pointer when it comes back
+        sleep 0.5
+        import -window root -crop 1000x740+0+0 "$work/shot.png" # less the pointer weston draws
+        IFS='x+' read -r width _ left top < <(convert "$work/shot.png" -fill black \
+            -draw "rectangle 0,0 20,30" -draw "rectangle 980,710 999,739" -format '%@\n' info:)
+        xdotool mousemove $((left + width - 40)) $((top + 16)) click 1 # Qt's maximize button
+    fi
+    sleep 1
+    import -window root "$shots/wayland-${shell%.so}.png"
+    kill -0 "$app_pid" 2>/dev/null || fail "$shell: the program ended"
+    # Its entry is still there: Сохранить как... by keyboard writes it (no extension before an Open).
+    xdotool key F10 Down Down Return
+    sleep 1.5
+    xdotool key ctrl+a type --delay 10 "$work/$shell/saved"
+    xdotool key Return
+    timeout 5 sh -c "until [ -s '$work/$shell/saved' ]; do sleep 0.1; done" || fail "$shell: nothing saved"
+    printf '127.0.0.1 blocked.example ##\r\n' | cmp -s "$work/$shell/saved" - || fail "$shell: wrong bytes saved"
+    [[ ! -s "$work/stderr" ]] || fail "$shell: the program wrote to stderr"
+    echo "ok: $shell: still running, with its entry"
+    kill "$app_pid" "$weston_pid"
+    wait "$app_pid" "$weston_pid" 2>/dev/null || true
+    app_pid="" weston_pid=""
+done
