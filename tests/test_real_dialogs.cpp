@@ -35,6 +35,8 @@ private slots:
         QTest::newRow("too long to show, unchanged") << longer << "" << std::optional<QString>(longer);
         QTest::newRow("a pasted line break") << "" << "paste:a\r\nb\rc" << std::optional<QString>("a b c");
         QTest::newRow("typed after a line feed") << "a\nb" << "c" << std::optional<QString>("a\nbc");
+        const QString wide = QString(70, QChar(0x0428)); // Ш, wider than most
+        QTest::newRow("wide letters, unchanged") << wide << "" << std::optional<QString>(wide);
     }
 
     void theEditPrompt()
@@ -47,6 +49,14 @@ private slots:
             shown = dialog->windowTitle() + ": " + dialog->labelText() + ' '
                 + dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text().remove('&');
             auto* field = dialog->findChild<QLineEdit*>();
+            // The title has room beside a window manager's icon and three buttons, a line square
+            // each; and the first 60 characters show, the field's start still in view at the 60th.
+            QFont bold = dialog->font();
+            bold.setBold(true);
+            const int line = dialog->fontMetrics().height();
+            QVERIFY(dialog->width() >= QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + 4 * line);
+            field->setCursorPosition(60);
+            QCOMPARE(field->cursorPositionAt({0, field->height() / 2}), 0);
             QTest::keyClick(field, Qt::Key_End);
             if (typed.startsWith("paste:")) {
                 QGuiApplication::clipboard()->setText(typed.mid(6));

@@ -9,6 +9,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace zarvello {
 
@@ -104,6 +105,22 @@ std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& 
         field->setValidator(validator);
     }
     dialog.setTextValue(defaultText);
+    if (auto* field = dialog.findChild<QLineEdit*>()) {
+        // Qt's 200 pixels cut the title and all but a few characters of an entry: the field takes
+        // the first 60 characters of the entry (or of a typical one), and the window its title in
+        // bold beside the icon and buttons a window manager puts there. No wider than the screen.
+        const QFontMetrics metrics(field->font());
+        const int textWidth = std::max(metrics.horizontalAdvance(QString(60, u'x')),
+                                       metrics.horizontalAdvance(defaultText.left(60)));
+        // Qt's size hint is 17 x's wide, besides the frame and margins.
+        const int frame = field->sizeHint().width() - 17 * metrics.horizontalAdvance(u'x');
+        QFont bold = dialog.font();
+        bold.setBold(true);
+        const int titleWidth = QFontMetrics(bold).horizontalAdvance(title) + 6 * metrics.height();
+        const int screen = dialog.screen()->availableGeometry().width() * 9 / 10;
+        field->setMinimumWidth(std::min(textWidth + frame, screen));
+        dialog.setMinimumWidth(std::min(titleWidth, screen));
+    }
     // The field holds at most maxLength() characters and cuts a longer entry; text accepted as
     // it was shown is the entry as it was.
     const QString shown = dialog.textValue();
