@@ -90,6 +90,7 @@ private slots:
         QFETCH(QString, chosen);
         writeBytes(m_dir.filePath("hosts"), "x\r\n");
         writeBytes(m_dir.filePath("other"), "y\r\n");
+        QDir(m_dir.path()).mkdir("folder");
         const FileDialogSettings settings{"Открыть", "hosts", "hosts", "все|*|hosts|hosts", 2, m_dir.path()};
         QString shown;
         whenModal<QFileDialog>([&](QFileDialog* dialog) {
@@ -99,8 +100,18 @@ private slots:
             name->selectAll();
             QTest::keyClicks(name, typed);
             auto* listing = dialog->findChild<QFileSystemModel*>();
-            QVERIFY(QTest::qWaitFor([&] { return listing->rowCount(listing->index(m_dir.path())) >= 1; }));
+            QVERIFY(QTest::qWaitFor([&] { return listing->rowCount(listing->index(m_dir.path())) >= 2; }));
             QTest::qWait(50);
+            // Russian, whatever the system's locale: the headers, and the folder's and the file's
+            // size, type and date.
+            auto* view = dialog->findChild<QTreeView*>("treeView");
+            QStringList shown;
+            for (int column = 0; column < 4; ++column) {
+                shown << view->model()->headerData(column, Qt::Horizontal).toString();
+                for (int row = 0; row < 2 && column > 0; ++row)
+                    shown << view->model()->index(row, column, view->rootIndex()).data().toString();
+            }
+            QVERIFY2(!shown.join(' ').contains(QRegularExpression("[A-Za-z]")), qPrintable(shown.join(", ")));
             QTest::keyClick(name, typed == "!" ? Qt::Key_Escape : Qt::Key_Return);
         });
         const auto path = save ? m_dialogs.chooseSavePath(settings) : m_dialogs.chooseOpenPath(settings);

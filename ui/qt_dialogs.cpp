@@ -6,9 +6,11 @@
 #include <QAbstractItemView>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QScreen>
 
 namespace zarvello {
@@ -61,11 +63,38 @@ private:
     QString m_typed; // null until the person types a name
 };
 
+// Qt's listing gives sizes and dates in the system's locale, not the program's, and Qt's Russian
+// translation lacks the type of a folder; this one gives them in Russian, whatever the locale.
+class RussianListing : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files)
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        switch (index.column()) {
+        case 1:
+            return files->isDir(source) ? QString() : QLocale().formattedDataSize(files->size(source));
+        case 2:
+            if (files->isDir(source))
+                return QMimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
+            break;
+        case 3:
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
 std::optional<QString> choosePath(QWidget* parent, const FileDialogSettings& settings, QFileDialog::AcceptMode mode)
 {
     HostsFileDialog dialog(parent, settings);
     // Qt's own dialog looks and behaves the same on every desktop and speaks Russian with Qt.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new RussianListing(&dialog));
     dialog.keepTypedName();
     dialog.setAcceptMode(mode);
     if (mode == QFileDialog::AcceptOpen) {
