@@ -8,6 +8,33 @@ wm_pid=""
 weston_pid=""
 app_pid=""
 
+# shot NAME: the screen, into $shots/NAME.png. fail MESSAGE: says so, with the program's stderr
+# when the test keeps it in $app_stderr and a last screenshot, and ends the test.
+shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
+fail() {
+    echo "FAIL: $*" >&2
+    [[ -z "${app_stderr:-}" ]] || cat "$app_stderr" >&2
+    shot "$(basename "$0" .sh)-failure"
+    exit 1
+}
+
+# expect FILE PRINTF-BYTES STEP: FILE holds those bytes, at once or within 5 s.
+expect() {
+    for _ in $(seq 50); do
+        printf "$2" | cmp -s "$1" - 2>/dev/null && { echo "ok: $3"; return; }
+        sleep 0.1
+    done
+    od -c "$1" | head
+    fail "$3: wrong bytes in $1"
+}
+
+# stop_weston: ends the program and weston, so that another can start.
+stop_weston() {
+    kill "$app_pid" "$weston_pid" 2>/dev/null || true
+    wait "$app_pid" "$weston_pid" 2>/dev/null || true
+    app_pid="" weston_pid=""
+}
+
 stop_x() {
     [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
     [[ -n "$wm_pid" ]] && kill "$wm_pid" 2>/dev/null || true

@@ -11,12 +11,6 @@ work=$(mktemp -d)
 trap 'stop_x; rm -rf "$work"' EXIT
 mkdir -p "$shots" "$work/home"
 
-shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
-fail() { echo "FAIL: $*" >&2; shot failure; exit 1; }
-expect() { # FILE PRINTF-BYTES STEP
-    printf "$2" | cmp -s "$1" - || { od -c "$1" | head; fail "$3: wrong bytes in $1"; }
-    echo "ok: $3"
-}
 click() { xdotool mousemove --window "$app_window" "$1" "$2" click 1; sleep 0.3; }
 menu() { # Down presses to the item in Файл; the key that opens it, F10 or a tap of Alt
     xdotool mousemove --window "$app_window" 200 $((menubar + 150)) key "$2" # keys go to the window under the pointer
