@@ -63,6 +63,21 @@ private:
     QString m_typed; // null until the person types a name
 };
 
+// Shown, Qt's input dialog selects the text with the cursor at its end, scrolled to show the end;
+// selected from the end back, the text shows from its start, and typing still replaces it all.
+class EditPrompt : public QInputDialog {
+public:
+    using QInputDialog::QInputDialog;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QInputDialog::showEvent(event);
+        if (auto* field = findChild<QLineEdit*>())
+            field->setSelection(int(field->text().size()), -int(field->text().size()));
+    }
+};
+
 // Qt's listing gives sizes and dates in the system's locale, not the program's, and Qt's Russian
 // translation lacks the type of a folder; this one gives them in Russian, whatever the locale.
 class RussianListing : public QIdentityProxyModel {
@@ -124,7 +139,7 @@ void QtDialogs::showMessage(const QString& prompt, const QString& title)
 
 std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& title, const QString& defaultText)
 {
-    QInputDialog dialog(m_parent);
+    EditPrompt dialog(m_parent);
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);
@@ -136,19 +151,15 @@ std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& 
     dialog.setTextValue(defaultText);
     if (auto* field = dialog.findChild<QLineEdit*>()) {
         // Qt's 200 pixels cut the title and all but a few characters of an entry: the field takes
-        // the first 60 characters of the entry (or of a typical one), and the window its title in
-        // bold beside the icon and buttons a window manager puts there. No wider than the screen.
+        // the first 60 characters of the entry (or of a typical one), which leaves the title, 21
+        // of them, room beside the window manager's icon and buttons. No wider than the screen.
         const QFontMetrics metrics(field->font());
         const int textWidth = std::max(metrics.horizontalAdvance(QString(60, u'x')),
                                        metrics.horizontalAdvance(defaultText.left(60)));
         // Qt's size hint is 17 x's wide, besides the frame and margins.
         const int frame = field->sizeHint().width() - 17 * metrics.horizontalAdvance(u'x');
-        QFont bold = dialog.font();
-        bold.setBold(true);
-        const int titleWidth = QFontMetrics(bold).horizontalAdvance(title) + 6 * metrics.height();
         const int screen = dialog.screen()->availableGeometry().width() * 9 / 10;
         field->setMinimumWidth(std::min(textWidth + frame, screen));
-        dialog.setMinimumWidth(std::min(titleWidth, screen));
     }
     // The field holds at most maxLength() characters and cuts a longer entry; text accepted as
     // it was shown is the entry as it was.
