@@ -59,6 +59,11 @@ menu 3 F10
 answer "Сохраняемся" "$work/copy"
 expect "$work/copy.hosts" "# edited\r\n$rest" "Сохранить как... to a new name, with the extension"
 
+# The window manager's maximize, a double click on the title bar, leaves the window as it was.
+read -r left top < <(xwininfo -id "$app_window" | awk '/Absolute upper-left/ { printf "%s ", $4 } END { print "" }')
+xdotool mousemove "$((left + 100))" "$((top - 8))" click --repeat 2 1
+sleep 0.5
+[[ "$(xdotool getwindowgeometry "$app_window")" == *"Geometry: ${WIDTH}x$HEIGHT"* ]] || fail "maximized"
 menu 4 alt
 timeout 5 tail --pid="$app_pid" -f /dev/null || fail "still running after Выход"
 app_pid=""
