@@ -28,6 +28,20 @@ expect() {
     fail "$3: wrong bytes in $1"
 }
 
+# wait_window TITLE: waits (at most 10 s) for a window of the program with that title. Its
+# _NET_WM_NAME is read, UTF-8 in any locale: xdotool's --name reads WM_NAME, which Qt writes in
+# the locale's encoding, and so misses a Russian title where ru_RU is not installed.
+wait_window() {
+    local window
+    for _ in $(seq 100); do
+        for window in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+            [[ "$(LC_ALL=C.UTF-8 xprop -id "$window" -notype _NET_WM_NAME)" == "_NET_WM_NAME = \"$1\"" ]] && return
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
 # stop_weston: ends the program and weston, so that another can start.
 stop_weston() {
     kill "$app_pid" "$weston_pid" 2>/dev/null || true

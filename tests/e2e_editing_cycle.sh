@@ -20,7 +20,7 @@ menu() { # Down presses to the item in Файл; the key that opens it, F10 or a
     sleep 0.3
 }
 answer() { # TITLE TEXT: types TEXT into the dialog of that title and presses Enter
-    timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" >/dev/null || fail "no window titled $1"
+    wait_window "$1" || fail "no window titled $1"
     sleep 0.3
     shot "${1// /-}"
     xdotool key ctrl+a type --delay 10 "$2"
