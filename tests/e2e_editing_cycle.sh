@@ -69,6 +69,6 @@ timeout 5 tail --pid="$app_pid" -f /dev/null || fail "still running after Вых
 app_pid=""
 echo "ok: Выход ended the program"
 
-found=$(unshare -m sh -c "mount --bind '$work/copy.hosts' /etc/hosts && getent hosts blocked.example") || fail "getent found nothing"
+found=$(unshare -rm sh -c "mount --bind '$work/copy.hosts' /etc/hosts && getent hosts blocked.example") || fail "getent found nothing"
 [[ "$found" =~ ^127\.0\.0\.1[[:space:]]+blocked\.example$ ]] || fail "getent answered: $found"
 echo "ok: getent hosts blocked.example: $found"
