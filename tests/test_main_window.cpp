@@ -50,18 +50,17 @@ private slots:
         WindowFixture w;
         QApplication::setFont(before);
         QCOMPARE(w.get<QWidget>("client")->size(), client);
-        // The check box's caption and a line of the text field, descenders and a margin above and
-        // below, have room.
+        // The check box's caption, and a line of the text field with a margin above and below.
         const QFontMetrics metrics(w.window.font());
         auto* check = w.get<QCheckBox>("Check1");
+        auto* text = w.get<QLineEdit>("Text1");
         QStyleOptionButton box;
         box.initFrom(check);
-        const QRect label = check->style()->subElementRect(QStyle::SE_CheckBoxContents, &box, check);
-        QVERIFY(label.width() >= metrics.boundingRect(check->text()).width() && label.height() >= metrics.height());
-        auto* text = w.get<QLineEdit>("Text1");
         QStyleOptionFrame frame;
         frame.initFrom(text);
         frame.lineWidth = text->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, text);
+        const QSize label = check->style()->subElementRect(QStyle::SE_CheckBoxContents, &box, check).size();
+        QVERIFY(label.width() >= metrics.boundingRect(check->text()).width() && label.height() >= metrics.height());
         QVERIFY(text->style()->subElementRect(QStyle::SE_LineEditContents, &frame, text).height() >= metrics.height() + 2);
     }
 
@@ -87,9 +86,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w.window));
         QTest::keySequence(w.get<QWidget>("List1"), keys);
         QTest::qWait(100);
-        const bool opened = w.get<QMenu>("file")->isVisible();
         QApplication::setStyle(before);
-        QCOMPARE(opened, opens);
+        QCOMPARE(w.get<QMenu>("file")->isVisible(), opens);
     }
 
     void enterAddsOnce()
