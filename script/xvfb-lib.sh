@@ -42,6 +42,18 @@ wait_window() {
     return 1
 }
 
+# weston_window: prints WIDTH LEFT TOP of what stands on weston's black background, the
+# pointer it draws at either corner left out. The pointer goes out of weston, which so sees it
+# anew, and back in at a corner, as keys go to the window under it.
+weston_window() {
+    xdotool mousemove 1010 750
+    sleep 0.5
+    import -window root -crop 1000x740+0+0 "$XDG_RUNTIME_DIR/screen.png"
+    xdotool mousemove 999 739
+    convert "$XDG_RUNTIME_DIR/screen.png" -fill black -draw "rectangle 0,0 20,30" \
+        -draw "rectangle 980,710 999,739" -format '%@\n' info: | tr 'x+' '  ' | cut -d' ' -f1,3,4
+}
+
 # stop_weston: ends the program and weston, so that another can start.
 stop_weston() {
     kill "$app_pid" "$weston_pid" 2>/dev/null || true
