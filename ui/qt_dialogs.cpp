@@ -92,7 +92,8 @@ public:
         const QModelIndex source = mapToSource(index);
         switch (index.column()) {
         case 1:
-            return files->isDir(source) ? QString() : QLocale().formattedDataSize(files->size(source));
+            return files->isDir(source) ? QString()
+                                        : QLocale().formattedDataSize(files->size(source));
         case 2:
             if (files->isDir(source))
                 return QMimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
