@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Open, autosave, add, edit, save, save as and exit with real mouse and key events on a real X
-# server; then the resolver reads the file. Usage: e2e_editing_cycle.sh PROGRAM SCREENSHOT_FOLDER
+# server under a window manager, the menu reached by F10 and by a tap of Alt; then the resolver
+# reads the file.
+# Usage: e2e_editing_cycle.sh PROGRAM SCREENSHOT_FOLDER
 set -euo pipefail
 shots=$2
 source "$(dirname "$0")/../script/xvfb-lib.sh"
@@ -9,21 +11,16 @@ work=$(mktemp -d)
 trap 'stop_x; rm -rf "$work"' EXIT
 mkdir -p "$shots" "$work/home"
 
-shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
-fail() { echo "FAIL: $*" >&2; shot failure; exit 1; }
-expect() { # FILE PRINTF-BYTES STEP
-    printf "$2" | cmp -s "$1" - || { od -c "$1" | head; fail "$3: wrong bytes in $1"; }
-    echo "ok: $3"
-}
 click() { xdotool mousemove --window "$app_window" "$1" "$2" click 1; sleep 0.3; }
-menu() { # Down presses to the item in Файл
-    click 20 $((menubar / 2))
+menu() { # Down presses to the item in Файл; the key that opens it, F10 or a tap of Alt
+    xdotool mousemove --window "$app_window" 200 $((menubar + 150)) key "$2" # keys go to the window under the pointer
+    sleep 0.3
     for _ in $(seq "$1"); do xdotool key Down; done
     xdotool key Return
     sleep 0.3
 }
 answer() { # TITLE TEXT: types TEXT into the dialog of that title and presses Enter
-    xdotool search --sync --onlyvisible --name "^$1\$" >/dev/null || fail "no window titled $1"
+    wait_window "$1" || fail "no window titled $1"
     sleep 0.3
     shot "${1// /-}"
     xdotool key ctrl+a type --delay 10 "$2"
@@ -37,12 +34,13 @@ printf '127.0.0.1 localhost\r\n# Comment Line\rZeta.example 1\r\nalpha\nwith-lf\
 rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\nalpha\nwith-lf\r\nZeta.example 1\r\n'
 
 start_x 640x480
+start_wm
 HOME="$work/home" start_app "$(realpath "$1")"
 [[ -n "$app_window" ]] || fail "the window did not appear"
 eval "$(xdotool getwindowgeometry --shell "$app_window")"
 menubar=$((HEIGHT - 338)) # the client area is 418 x 338 below the menu bar
 
-menu 1
+menu 1 F10
 answer "Открыть" "$hosts"
 click 30 $((menubar + 328))  # Автосохранение
 click 100 $((menubar + 305)) # the input field
@@ -55,17 +53,22 @@ expect "$hosts" "# Comment Line\r\n$rest" "Enter adds and autosaves in sorted or
 click 60 $((menubar + 8)) # the first entry
 answer "Редактирование записи" "# edited"
 expect "$hosts" "# Comment Line\r\n$rest" "an edit is not saved by itself"
-menu 2
+menu 2 alt
 expect "$hosts" "# edited\r\n$rest" "Сохранить"
-menu 3
+menu 3 F10
 answer "Сохраняемся" "$work/copy"
 expect "$work/copy.hosts" "# edited\r\n$rest" "Сохранить как... to a new name, with the extension"
 
-menu 4
+# The window manager's maximize, a double click on the title bar, leaves the window as it was.
+read -r left top < <(xwininfo -id "$app_window" | awk '/Absolute upper-left/ { printf "%s ", $4 } END { print "" }')
+xdotool mousemove "$((left + 100))" "$((top - 8))" click --repeat 2 1
+sleep 0.5
+[[ "$(xdotool getwindowgeometry "$app_window")" == *"Geometry: ${WIDTH}x$HEIGHT"* ]] || fail "maximized"
+menu 4 alt
 timeout 5 tail --pid="$app_pid" -f /dev/null || fail "still running after Выход"
 app_pid=""
 echo "ok: Выход ended the program"
 
-found=$(unshare -m sh -c "mount --bind '$work/copy.hosts' /etc/hosts && getent hosts blocked.example") || fail "getent found nothing"
+found=$(unshare -rm sh -c "mount --bind '$work/copy.hosts' /etc/hosts && getent hosts blocked.example") || fail "getent found nothing"
 [[ "$found" =~ ^127\.0\.0\.1[[:space:]]+blocked\.example$ ]] || fail "getent answered: $found"
 echo "ok: getent hosts blocked.example: $found"

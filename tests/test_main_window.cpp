@@ -32,6 +32,64 @@ private slots:
                      w.window.windowIcon().pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32));
     }
 
+    void captionsFitAtEveryFontSize_data()
+    {
+        QTest::addColumn<qreal>("points");
+        QTest::addColumn<QSize>("client"); // 6270 x 5070 twips, 15 to the pixel at 9 pt, Qt's default
+        for (const auto& [points, client] : {std::pair{8.0, QSize(372, 300)}, {9.0, QSize(418, 338)},
+                                             {11.0, QSize(511, 413)}, {14.0, QSize(650, 526)}, {16.0, QSize(743, 601)}})
+            QTest::addRow("%g pt", points) << points << client;
+    }
+
+    void captionsFitAtEveryFontSize()
+    {
+        QFETCH(qreal, points);
+        QFETCH(QSize, client);
+        const QFont before = QApplication::font();
+        QApplication::setFont(QFont(before.family(), points));
+        WindowFixture w;
+        QApplication::setFont(before);
+        QCOMPARE(w.get<QWidget>("client")->size(), client);
+        // The check box's caption, and a line of the text field with a margin above and below.
+        const QFontMetrics metrics(w.window.font());
+        auto* check = w.get<QCheckBox>("Check1");
+        auto* text = w.get<QLineEdit>("Text1");
+        QStyleOptionButton box;
+        box.initFrom(check);
+        QStyleOptionFrame frame;
+        frame.initFrom(text);
+        frame.lineWidth = text->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, text);
+        const QSize label = check->style()->subElementRect(QStyle::SE_CheckBoxContents, &box, check).size();
+        QVERIFY(label.width() >= metrics.boundingRect(check->text()).width() && label.height() >= metrics.height());
+        QVERIFY(text->style()->subElementRect(QStyle::SE_LineEditContents, &frame, text).height() >= metrics.height() + 2);
+    }
+
+    void theMenuOpensByKeyboardUnderEveryStyle_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<QKeySequence>("keys"); // Alt alone is a tap: pressed and released
+        QTest::addColumn<bool>("opens");
+        for (const QString& style : QStyleFactory::keys())
+            for (const auto& [keys, opens] : {std::pair{QKeySequence(Qt::Key_F10), true}, {QKeySequence(Qt::Key_Alt), true}, {QKeySequence(Qt::ALT | Qt::Key_Left), false}})
+                QTest::addRow("%s, %s", qPrintable(style), qPrintable(keys.toString())) << style << keys << opens;
+    }
+
+    void theMenuOpensByKeyboardUnderEveryStyle()
+    {
+        QFETCH(QString, style);
+        QFETCH(QKeySequence, keys);
+        QFETCH(bool, opens);
+        const QString before = QApplication::style()->name();
+        QApplication::setStyle(style);
+        WindowFixture w;
+        w.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        QTest::keySequence(w.get<QWidget>("List1"), keys);
+        QTest::qWait(100);
+        QApplication::setStyle(before);
+        QCOMPARE(w.get<QMenu>("file")->isVisible(), opens);
+    }
+
     void enterAddsOnce()
     {
         WindowFixture w;

@@ -35,6 +35,8 @@ private slots:
         QTest::newRow("too long to show, unchanged") << longer << "" << std::optional<QString>(longer);
         QTest::newRow("a pasted line break") << "" << "paste:a\r\nb\rc" << std::optional<QString>("a b c");
         QTest::newRow("typed after a line feed") << "a\nb" << "c" << std::optional<QString>("a\nbc");
+        const QString wide = QString(70, QChar(0x0448)); // ш, wider than x
+        QTest::newRow("wide letters, unchanged") << wide << "" << std::optional<QString>(wide);
     }
 
     void theEditPrompt()
@@ -47,6 +49,13 @@ private slots:
             shown = dialog->windowTitle() + ": " + dialog->labelText() + ' '
                 + dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text().remove('&');
             auto* field = dialog->findChild<QLineEdit*>();
+            // The title has room beside a window manager's icon and three buttons, a line square
+            // each; the field shows the entry's first 60 characters (once painted), all selected.
+            QFont bold = dialog->font();
+            bold.setBold(true);
+            QVERIFY(dialog->width() >= QFontMetrics(bold).horizontalAdvance(dialog->windowTitle()) + 4 * dialog->fontMetrics().height());
+            const int y = (field->grab(), field->height() / 2), last = field->cursorPositionAt({field->width() - 1, y});
+            QVERIFY(field->cursorPositionAt({0, y}) == 0 && last >= std::min<qsizetype>(60, entry.size()) && field->selectedText() == field->text());
             QTest::keyClick(field, Qt::Key_End);
             if (typed.startsWith("paste:")) {
                 QGuiApplication::clipboard()->setText(typed.mid(6));
@@ -80,6 +89,7 @@ private slots:
         QFETCH(QString, chosen);
         writeBytes(m_dir.filePath("hosts"), "x\r\n");
         writeBytes(m_dir.filePath("other"), "y\r\n");
+        QDir(m_dir.path()).mkdir("folder");
         const FileDialogSettings settings{"Открыть", "hosts", "hosts", "все|*|hosts|hosts", 2, m_dir.path()};
         QString shown;
         whenModal<QFileDialog>([&](QFileDialog* dialog) {
@@ -89,8 +99,17 @@ private slots:
             name->selectAll();
             QTest::keyClicks(name, typed);
             auto* listing = dialog->findChild<QFileSystemModel*>();
-            QVERIFY(QTest::qWaitFor([&] { return listing->rowCount(listing->index(m_dir.path())) >= 1; }));
+            QVERIFY(QTest::qWaitFor([&] { return listing->rowCount(listing->index(m_dir.path())) >= 2; }));
             QTest::qWait(50);
+            // Russian whatever the system's locale: the headers, and the folder's and the file's
+            // size, type and date (row -1 is the header; the names are the files' own).
+            auto* view = dialog->findChild<QTreeView*>("treeView");
+            QString listed;
+            for (int column = 0; column < 4; ++column)
+                for (int row = -1; row < (column ? 2 : 0); ++row)
+                    listed += (row < 0 ? view->model()->headerData(column, Qt::Horizontal)
+                                       : view->model()->index(row, column, view->rootIndex()).data()).toString() + ", ";
+            QVERIFY2(!listed.contains(QRegularExpression("[A-Za-z]")), qPrintable(listed));
             QTest::keyClick(name, typed == "!" ? Qt::Key_Escape : Qt::Key_Return);
         });
         const auto path = save ? m_dialogs.chooseSavePath(settings) : m_dialogs.chooseOpenPath(settings);

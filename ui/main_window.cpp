@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QFontInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
@@ -15,6 +18,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+
+#include <cmath>
 
 namespace zarvello {
 
@@ -35,10 +42,25 @@ QIcon programIcon()
     return icon;
 }
 
-QRect fromTwips(int left, int top, int width, int height)
+// The client area and each control's place in it, in twips: left, top, width, height.
+struct TwipRect {
+    const char* name;
+    int left, top, width, height;
+};
+constexpr TwipRect layoutInTwips[] = {
+    {"client", 0, 0, 6270, 5070},
+    {"List1", 0, 0, 6255, 4350},
+    {"Text1", 0, 4440, 6255, 285},
+    {"Command1", 2280, 4800, 3975, 255},
+    {"Check1", 120, 4800, 2055, 255},
+};
+
+// Edges are rounded, not sizes, so that controls side by side stay side by side.
+QRect fromTwips(const TwipRect& twips, double pixelsPerTwip)
 {
-    constexpr int t = MainWindow::TwipsPerPixel;
-    return {left / t, top / t, width / t, height / t};
+    const auto px = [pixelsPerTwip](int twips) { return int(std::lround(twips * pixelsPerTwip)); };
+    const int left = px(twips.left), top = px(twips.top);
+    return {left, top, px(twips.left + twips.width) - left, px(twips.top + twips.height) - top};
 }
 
 } // namespace
@@ -73,34 +95,68 @@ void MainWindow::buildControls()
 {
     auto* client = new QWidget(this);
     client->setObjectName("client");
-    // Nothing follows a resize, so the window keeps the size of its layout.
-    client->setFixedSize(6270 / TwipsPerPixel, 5070 / TwipsPerPixel);
     setCentralWidget(client);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Nothing follows a resize, so the window keeps the size of its layout: on X11 the window
+    // manager is told min = max and offers no maximize. On Wayland Qt 6.4 draws the title bar
+    // itself and always shows its maximize button; the min and max size it tells the compositor
+    // leave that title bar out, while the surface's geometry includes it. A maximize or
+    // fullscreen request is then answered with the fixed size, which the compositor takes as a
+    // protocol error and ends the program. So there the window may grow: the client area keeps
+    // its size at the top left, and the rest shows the window's background.
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    layout()->setSizeConstraint(wayland ? QLayout::SetMinimumSize : QLayout::SetFixedSize);
 
     List1 = new HostListView(client);
     List1->setObjectName("List1");
     List1->setModel(&m_state.hostList());
-    List1->setGeometry(fromTwips(0, 0, 6255, 4350));
     List1->setAccessibleName(QStringLiteral("Строки файла hosts"));
     List1->setAccessibleDescription(QStringLiteral("Щелчок по строке открывает её для правки"));
 
     Text1 = new QLineEdit(client);
     Text1->setObjectName("Text1");
-    Text1->setGeometry(fromTwips(0, 4440, 6255, 285));
     Text1->setAccessibleName(QStringLiteral("Имя хоста для блокировки"));
     Text1->setValidator(new OneLineValidator(Text1));
 
     Command1 = new QPushButton(QStringLiteral("Добавить"), client);
     Command1->setObjectName("Command1");
-    Command1->setGeometry(fromTwips(2280, 4800, 3975, 255));
 
     Check1 = new QCheckBox(QStringLiteral("Автосохранение"), client);
     Check1->setObjectName("Check1");
-    Check1->setGeometry(fromTwips(120, 4800, 2055, 255));
 
     // Created in tab order, so the focus chain needs no setTabOrder.
     List1->setFocus();
+    layOut();
+}
+
+double MainWindow::pixelsPerTwip() const
+{
+    // The layout was drawn for Qt's own default font, 9 pt, at 96 dpi, where 15 twips make a
+    // pixel (418 x 338 for the client area). Twips are physical units, so the rate follows the
+    // screen's logical dpi; and a larger desktop font grows every control with its caption.
+    constexpr double referencePoints = 9;
+    const double points = font().pointSizeF() > 0 ? font().pointSizeF()
+                                                  : QFontInfo(font()).pointSizeF();
+    return logicalDpiY() / 1440.0 * points / referencePoints;
+}
+
+void MainWindow::layOut()
+{
+    const double rate = pixelsPerTwip();
+    for (const TwipRect& twips : layoutInTwips) {
+        auto* control = findChild<QWidget*>(twips.name);
+        if (control == centralWidget())
+            control->setFixedSize(fromTwips(twips, rate).size());
+        else
+            control->setGeometry(fromTwips(twips, rate));
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    // The desktop's font can change while the program runs.
+    if (event->type() == QEvent::FontChange && centralWidget())
+        layOut();
+    QMainWindow::changeEvent(event);
 }
 
 void MainWindow::buildMenu()
@@ -117,6 +173,46 @@ void MainWindow::buildMenu()
     save = addItem("save", QStringLiteral("Сохранить"));
     save_as = addItem("save_as", QStringLiteral("Сохранить как..."));
     ends = addItem("ends", QStringLiteral("Выход"));
+
+    // With no access keys, the menu is reached by the desktop's own keys, whatever the style:
+    // F10, the window's key rather than an item's, and Alt tapped alone, watched for below.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, &MainWindow::openFileMenu);
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+void MainWindow::openFileMenu()
+{
+    menuBar()->setActiveAction(file->menuAction());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // A key event climbs from the focused control to the window and passes here at each step.
+    const auto* key = static_cast<QKeyEvent*>(event);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (key->key() != Qt::Key_Alt)
+            m_altTap = AltTap::None;
+        else if (m_altTap == AltTap::None && !key->isAutoRepeat() && isActiveWindow())
+            m_altTap = file->isVisible() ? AltTap::Closes : AltTap::Opens;
+        break;
+    case QEvent::KeyRelease:
+        if (key->key() == Qt::Key_Alt && m_altTap != AltTap::None) {
+            // After the menu bar's own handling of Alt, which some styles have and some not.
+            const bool opens = m_altTap == AltTap::Opens;
+            QTimer::singleShot(0, this, [this, opens] { opens ? openFileMenu() : file->hide(); });
+            m_altTap = AltTap::None;
+        }
+        break;
+    case QEvent::MouseButtonPress:
+    case QEvent::WindowDeactivate: // Alt+Tab, its Tab taken by the desktop
+        m_altTap = AltTap::None;
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::bindToState()

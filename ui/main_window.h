@@ -22,9 +22,6 @@ class HostListView;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // Twips per device-independent pixel: the layout is given in twips, 1440 to the inch.
-    static constexpr int TwipsPerPixel = 15;
-
     explicit MainWindow(Dialogs& dialogs, Saver& saver, QWidget* parent = nullptr);
 
     EditorState& state() { return m_state; }
@@ -33,13 +30,19 @@ public:
 protected:
     // Command1 is the default button: Return or Enter anywhere in the window adds the entry.
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
+    // Device-independent pixels per twip (1440 twips to the inch), and the controls placed by it.
+    double pixelsPerTwip() const;
+    void layOut();
     void buildMenu();
     void bindToState();
     void addEntry();
     void waitFor(bool waiting);
+    void openFileMenu();
 
     EditorState m_state;
     Dialogs& m_dialogs;
@@ -56,6 +59,8 @@ private:
     QAction* save = nullptr;
     QAction* save_as = nullptr;
     QAction* ends = nullptr;
+    // What releasing Alt does, when it was pressed and released with nothing else in between.
+    enum class AltTap { None, Opens, Closes } m_altTap = AltTap::None;
 };
 
 } // namespace zarvello

@@ -6,9 +6,12 @@
 #include <QAbstractItemView>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QScreen>
 
 namespace zarvello {
 
@@ -60,11 +63,54 @@ private:
     QString m_typed; // null until the person types a name
 };
 
+// Shown, Qt's input dialog selects the text with the cursor at its end, scrolled to show the end;
+// selected from the end back, the text shows from its start, and typing still replaces it all.
+class EditPrompt : public QInputDialog {
+public:
+    using QInputDialog::QInputDialog;
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        QInputDialog::showEvent(event);
+        if (auto* field = findChild<QLineEdit*>())
+            field->setSelection(int(field->text().size()), -int(field->text().size()));
+    }
+};
+
+// Qt's listing gives sizes and dates in the system's locale, not the program's, and Qt's Russian
+// translation lacks the type of a folder; this one gives them in Russian, whatever the locale.
+class RussianListing : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files)
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        switch (index.column()) {
+        case 1:
+            return files->isDir(source) ? QString()
+                                        : QLocale().formattedDataSize(files->size(source));
+        case 2:
+            if (files->isDir(source))
+                return QMimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
+            break;
+        case 3:
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
 std::optional<QString> choosePath(QWidget* parent, const FileDialogSettings& settings, QFileDialog::AcceptMode mode)
 {
     HostsFileDialog dialog(parent, settings);
     // Qt's own dialog looks and behaves the same on every desktop and speaks Russian with Qt.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new RussianListing(&dialog));
     dialog.keepTypedName();
     dialog.setAcceptMode(mode);
     if (mode == QFileDialog::AcceptOpen) {
@@ -94,7 +140,7 @@ void QtDialogs::showMessage(const QString& prompt, const QString& title)
 
 std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& title, const QString& defaultText)
 {
-    QInputDialog dialog(m_parent);
+    EditPrompt dialog(m_parent);
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);
@@ -104,6 +150,18 @@ std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& 
         field->setValidator(validator);
     }
     dialog.setTextValue(defaultText);
+    if (auto* field = dialog.findChild<QLineEdit*>()) {
+        // Qt's 200 pixels cut the title and all but a few characters of an entry: the field takes
+        // the first 60 characters of the entry (or of a typical one), which leaves the title, 21
+        // of them, room beside the window manager's icon and buttons. No wider than the screen.
+        const QFontMetrics metrics(field->font());
+        const int textWidth = std::max(metrics.horizontalAdvance(QString(60, u'x')),
+                                       metrics.horizontalAdvance(defaultText.left(60)));
+        // Qt's size hint is 17 x's wide, besides the frame and margins.
+        const int frame = field->sizeHint().width() - 17 * metrics.horizontalAdvance(u'x');
+        const int screen = dialog.screen()->availableGeometry().width() * 9 / 10;
+        field->setMinimumWidth(std::min(textWidth + frame, screen));
+    }
     // The field holds at most maxLength() characters and cuts a longer entry; text accepted as
     // it was shown is the entry as it was.
     const QString shown = dialog.textValue();
