@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Open, autosave, add, edit, save, save as and exit with real mouse and key events on a real X
-# server under a window manager, the menu reached by F10 and by a tap of Alt; then the resolver
-# reads the file.
+# Open, autosave, add (also after another program changed the file), edit, save, save as and
+# exit with real mouse and key events on a real X server under a window manager, the menu reached
+# by F10 and by a tap of Alt; then the resolver reads the file.
 # Usage: e2e_editing_cycle.sh PROGRAM SCREENSHOT_FOLDER
 set -euo pipefail
 shots=$2
@@ -50,6 +50,18 @@ sleep 0.5
 shot added
 expect "$hosts" "# Comment Line\r\n$rest" "Enter adds and autosaves in sorted order"
 
+# Another program appends a line and deletes one; the next addition keeps both, and says so.
+printf '127.0.0.2 outside.example\r\n' >>"$hosts"
+sed -i '/^Zeta/d' "$hosts"
+click 100 $((menubar + 305))
+xdotool type --delay 10 "second.example"
+xdotool key Return
+wait_window "Сохранение" || fail "no word of the other program's change"
+shot merged
+xdotool key Return
+rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n127.0.0.1 second.example ##\r\n127.0.0.2 outside.example\r\nalpha\nwith-lf\r\n'
+expect "$hosts" "# Comment Line\r\n$rest" "another program's line kept, the one it deleted gone"
+
 click 60 $((menubar + 8)) # the first entry
 answer "Редактирование записи" "# edited"
 expect "$hosts" "# Comment Line\r\n$rest" "an edit is not saved by itself"
@@ -69,6 +81,7 @@ timeout 5 tail --pid="$app_pid" -f /dev/null || fail "still running after Вых
 app_pid=""
 echo "ok: Выход ended the program"
 
-found=$(unshare -rm sh -c "mount --bind '$work/copy.hosts' /etc/hosts && getent hosts blocked.example") || fail "getent found nothing"
-[[ "$found" =~ ^127\.0\.0\.1[[:space:]]+blocked\.example$ ]] || fail "getent answered: $found"
-echo "ok: getent hosts blocked.example: $found"
+found=$(unshare -rm sh -c "mount --bind '$work/copy.hosts' /etc/hosts && getent hosts blocked.example outside.example") ||
+    fail "getent found nothing"
+[[ "$found" =~ ^127\.0\.0\.1[[:space:]]+blocked\.example.127\.0\.0\.2[[:space:]]+outside\.example$ ]] || fail "getent answered: $found"
+echo "ok: getent hosts blocked.example outside.example:" $found
