@@ -16,9 +16,15 @@ public:
     {
         std::fprintf(stderr, "message: %s\n", qPrintable(prompt));
     }
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> askText(const QString&, const QString&, const QString&) override
+    {
+        return std::nullopt;
+    }
     std::optional<QString> chooseOpenPath(const FileDialogSettings&) override { return path; }
-    std::optional<QString> chooseSavePath(const FileDialogSettings&) override { return std::nullopt; }
+    std::optional<QString> chooseSavePath(const FileDialogSettings&) override
+    {
+        return std::nullopt;
+    }
 };
 
 } // namespace zarvello

@@ -2,9 +2,10 @@
 // A measuring tool for us, not part of the product: generates realistic hosts files and times
 // the core's load and save of them. It links QtCore only, as a command-line sort would.
 //
-//   zarvello-bench generate LINES SEED OUT   a shuffled hosts file, the same bytes for the same seed
-//   zarvello-bench load-save IN OUT          LoadHostsFile then SaveHostsFile, as the program does
-//   zarvello-bench add FILE RUNS [touched]   Add with autosave into FILE, opened; each time touched
+//   zarvello-bench generate LINES SEED OUT   a shuffled hosts file, the same bytes for the same
+//   seed zarvello-bench load-save IN OUT          LoadHostsFile then SaveHostsFile, as the program
+//   does zarvello-bench add FILE RUNS [touched]   Add with autosave into FILE, opened; each time
+//   touched
 //                                            by another program first, if asked (a read and merge)
 //   zarvello-bench replace FILE RUNS         the yardstick: a bare durable replace of FILE's bytes
 #include "bench_common.h"
@@ -50,9 +51,11 @@ private:
 
 int generate(int lines, unsigned long long seed, const char* out)
 {
-    static const char* const words[] = {"ads", "Tracker", "metrics", "Telemetry", "pixel", "beacon", "stats",
-                                        "counter", "promo", "banner", "cdn", "Analytics", "collect", "log"};
-    static const char* const zones[] = {"example", "example.ru", "example.com", "test", "example.net"};
+    static const char* const words[] = {"ads",    "Tracker",   "metrics", "Telemetry", "pixel",
+                                        "beacon", "stats",     "counter", "promo",     "banner",
+                                        "cdn",    "Analytics", "collect", "log"};
+    static const char* const zones[] = {"example", "example.ru", "example.com", "test",
+                                        "example.net"};
     constexpr int wordCount = sizeof words / sizeof *words;
     constexpr int zoneCount = sizeof zones / sizeof *zones;
     Random random(seed);
@@ -62,18 +65,20 @@ int generate(int lines, unsigned long long seed, const char* out)
         const unsigned kind = random.next(100);
         QByteArray row;
         if (kind < 4) {
-            row = "# " + QByteArray(words[random.next(wordCount)]) + " list, part " + QByteArray::number(i);
+            row = "# " + QByteArray(words[random.next(wordCount)]) + " list, part "
+                + QByteArray::number(i);
         } else if (kind < 7) {
             // blank line
         } else if (kind < 8) {
             row = "0.0.0.0";
             for (int n = 0; n < 20; ++n)
-                row += " " + QByteArray(words[random.next(wordCount)]) + QByteArray::number(random.next(1000)) + "." +
-                       zones[random.next(zoneCount)];
+                row += " " + QByteArray(words[random.next(wordCount)])
+                    + QByteArray::number(random.next(1000)) + "." + zones[random.next(zoneCount)];
         } else {
             row = kind < 60 ? "0.0.0.0 " : "127.0.0.1 ";
-            row += QByteArray(words[random.next(wordCount)]) + QByteArray::number(random.next(100000)) + "." +
-                   words[random.next(wordCount)] + "." + zones[random.next(zoneCount)];
+            row += QByteArray(words[random.next(wordCount)])
+                + QByteArray::number(random.next(100000)) + "." + words[random.next(wordCount)]
+                + "." + zones[random.next(zoneCount)];
         }
         rows.push_back(row);
     }
@@ -103,8 +108,8 @@ int loadSave(const QString& in, const QString& out)
         std::fprintf(stderr, "%s\n", qPrintable(error->message()));
         return 1;
     }
-    std::printf("wall_ms=%.3f peak_kb=%ld entries=%d\n", double(timer.nsecsElapsed()) / 1e6, peakKilobytes(),
-                state.hostList().Count());
+    std::printf("wall_ms=%.3f peak_kb=%ld entries=%d\n", double(timer.nsecsElapsed()) / 1e6,
+                peakKilobytes(), state.hostList().Count());
     return 0;
 }
 
@@ -154,9 +159,11 @@ int bareReplace(const char* path, int runs)
         const int folder = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY);
         const int file = ::openat(folder, ".", O_TMPFILE | O_WRONLY, 0644);
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(file);
-        const bool done = ::write(file, bytes.constData(), size_t(bytes.size())) == bytes.size() && ::fsync(file) == 0
+        const bool done = ::write(file, bytes.constData(), size_t(bytes.size())) == bytes.size()
+            && ::fsync(file) == 0
             && ::linkat(AT_FDCWD, self.constData(), folder, ".bench-new", AT_SYMLINK_FOLLOW) == 0
-            && ::renameat(folder, ".bench-new", folder, name.constData()) == 0 && ::fsync(folder) == 0;
+            && ::renameat(folder, ".bench-new", folder, name.constData()) == 0
+            && ::fsync(folder) == 0;
         ::close(file);
         ::close(folder);
         if (!done)
@@ -180,7 +187,9 @@ int main(int argc, char* argv[])
         return addWithAutosave(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), argc == 5);
     if (mode == "replace" && argc == 4)
         return bareReplace(argv[2], std::atoi(argv[3]));
-    std::fprintf(stderr, "usage: zarvello-bench generate LINES SEED OUT | load-save IN OUT | add FILE RUNS [touched]"
-                         " | replace FILE RUNS\n");
+    std::fprintf(
+        stderr,
+        "usage: zarvello-bench generate LINES SEED OUT | load-save IN OUT | add FILE RUNS [touched]"
+        " | replace FILE RUNS\n");
     return 2;
 }

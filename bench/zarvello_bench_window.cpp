@@ -43,7 +43,8 @@ int openFigure(int argc, char* argv[], const QString& file)
     window.show();
     QCoreApplication::processEvents();
     const double ms = openAndPaint(window, dialogs, file);
-    std::printf("open_paint_ms=%.3f peak_kb=%ld entries=%d\n", ms, peakKilobytes(), window.state().hostList().Count());
+    std::printf("open_paint_ms=%.3f peak_kb=%ld entries=%d\n", ms, peakKilobytes(),
+                window.state().hostList().Count());
     return 0;
 }
 

@@ -31,7 +31,8 @@ public:
     // A line of text to edit, starting from defaultText; nothing when the person cancels.
     // Text accepted unchanged comes back identical to defaultText, even where the input field
     // could not show it as it is.
-    virtual std::optional<QString> askText(const QString& prompt, const QString& title, const QString& defaultText) = 0;
+    virtual std::optional<QString> askText(const QString& prompt, const QString& title,
+                                           const QString& defaultText) = 0;
     // The path of a file to open or to save to; nothing when the person cancels.
     virtual std::optional<QString> chooseOpenPath(const FileDialogSettings& settings) = 0;
     virtual std::optional<QString> chooseSavePath(const FileDialogSettings& settings) = 0;

@@ -20,15 +20,17 @@ bool AddEntry(EditorState& state, Dialogs& dialogs, Saver& saver, const QString&
     HostList& list = state.hostList();
     if (!input.isEmpty()) {
         if (!list.AddItem(blockingPrefix + oneLine(input) + entryTag)) {
-            dialogs.showMessage(QStringLiteral("Список полон: в нём уже %1 записей, больше добавить нельзя. "
-                                               "Запись «%2» не добавлена.")
-                                    .arg(HostList::MaxCount)
-                                    .arg(input),
-                                errorTitle);
+            dialogs.showMessage(
+                QStringLiteral("Список полон: в нём уже %1 записей, больше добавить нельзя. "
+                               "Запись «%2» не добавлена.")
+                    .arg(HostList::MaxCount)
+                    .arg(input),
+                errorTitle);
             return false;
         }
     } else {
-        dialogs.showMessage(QStringLiteral("Введите хоть что-нибудь"), QStringLiteral("Не майтесь дурью"));
+        dialogs.showMessage(QStringLiteral("Введите хоть что-нибудь"),
+                            QStringLiteral("Не майтесь дурью"));
     }
     if (state.autosaveValue()) {
         if (const auto error = SaveHostsFile(state, saver, dialogs))
@@ -43,7 +45,8 @@ void EditEntry(EditorState& state, Dialogs& dialogs, int position)
     if (position < 0 || position >= list.Count())
         return;
     const std::optional<QString> reply =
-        dialogs.askText(QStringLiteral("Измените адресс"), QStringLiteral("Редактирование записи"), list.Item(position));
+        dialogs.askText(QStringLiteral("Измените адресс"), QStringLiteral("Редактирование записи"),
+                        list.Item(position));
     if (reply)
         list.SetItem(position, *reply);
 }

@@ -42,9 +42,9 @@ bool HostList::AddItem(const QString& text)
     if (room() < 1)
         return false;
     QByteArray line = encodeLine(text);
-    const auto place = std::upper_bound(m_lines.cbegin(), m_lines.cend(), line, [](const QByteArray& a, const QByteArray& b) {
-        return compareFolded(a, b) < 0;
-    });
+    const auto place = std::upper_bound(
+        m_lines.cbegin(), m_lines.cend(), line,
+        [](const QByteArray& a, const QByteArray& b) { return compareFolded(a, b) < 0; });
     const int row = int(place - m_lines.cbegin());
     beginInsertRows({}, row, row);
     m_lines.insert(row, std::move(line));
@@ -126,7 +126,8 @@ QVariant HostList::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= Count())
         return {};
     if (role == Qt::DisplayRole)
-        return decodeLine(QByteArrayView(m_lines.at(index.row())).first(std::min(m_lines.at(index.row()).size(), MaxShownBytes)));
+        return decodeLine(QByteArrayView(m_lines.at(index.row()))
+                              .first(std::min(m_lines.at(index.row()).size(), MaxShownBytes)));
     if (role == Qt::EditRole)
         return decodeLine(m_lines.at(index.row()));
     return {};

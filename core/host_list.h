@@ -20,8 +20,8 @@ public:
 
     using QAbstractListModel::QAbstractListModel;
 
-    // Inserts the text after the entries equal to it, in the order of compareFolded(). Returns false, changing nothing, when the
-    // list is full.
+    // Inserts the text after the entries equal to it, in the order of compareFolded(). Returns
+    // false, changing nothing, when the list is full.
     bool AddItem(const QString& text);
     // Adds lines of a file exactly where one AddItem after another would put them, in one model
     // update. Returns false, adding none of them, when they would not all fit.

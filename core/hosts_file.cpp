@@ -21,7 +21,7 @@ constexpr qsizetype ChunkSize = 64 * 1024;
 
 FileError systemFailure(const QString& path, int error)
 {
-    return FileError{path, FileError::Operation::Read, FileError::Reason::System, error};
+    return FileError {path, FileError::Operation::Read, FileError::Reason::System, error};
 }
 
 } // namespace
@@ -60,7 +60,8 @@ void LineSplitter::appendPartial(QByteArrayView piece)
     // longer than that file.
     const qsizetype needed = m_partial.size() + piece.size();
     if (needed > m_partial.capacity())
-        m_partial.reserve(std::max(needed, std::min(2 * m_partial.capacity(), qsizetype(MaxHostsFileSize))));
+        m_partial.reserve(
+            std::max(needed, std::min(2 * m_partial.capacity(), qsizetype(MaxHostsFileSize))));
     m_partial.append(piece);
 }
 
@@ -77,7 +78,8 @@ ReadResult readHostsFile(const QString& path, int maxLines)
     ReadResult result;
     // Non-blocking, so that a FIFO without a writer cannot hang the open; the check below turns
     // it away before anything is read.
-    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    Descriptor file(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!file.valid()) {
         result.error = systemFailure(path, errno);
         return result;
@@ -87,19 +89,20 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         result.error = systemFailure(path, errno);
         return result;
     }
-    result.fingerprint = Fingerprint{info.st_dev, info.st_ino, info.st_size,
-                                     qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-                                     qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
+    result.fingerprint =
+        Fingerprint {info.st_dev, info.st_ino, info.st_size,
+                     qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+                     qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
     if (S_ISDIR(info.st_mode)) {
         result.error = systemFailure(path, EISDIR);
         return result;
     }
     if (!S_ISREG(info.st_mode)) {
-        result.error = FileError{path, Op::Read, FileError::Reason::NotRegularFile};
+        result.error = FileError {path, Op::Read, FileError::Reason::NotRegularFile};
         return result;
     }
 
-    FileError tooLarge{path, Op::Read, FileError::Reason::TooLarge};
+    FileError tooLarge {path, Op::Read, FileError::Reason::TooLarge};
     tooLarge.maxMebibytes = MaxHostsFileSize >> 20;
     if (info.st_size > MaxHostsFileSize) {
         result.error = tooLarge;
@@ -131,7 +134,7 @@ ReadResult readHostsFile(const QString& path, int maxLines)
     }
     splitter.finish(result.lines);
     if (result.lines.size() > maxLines)
-        result.error = FileError{path, Op::Read, FileError::Reason::TooManyEntries};
+        result.error = FileError {path, Op::Read, FileError::Reason::TooManyEntries};
     return result;
 }
 
@@ -166,7 +169,8 @@ std::optional<FileError> LoadHostsFile(EditorState& state, const QString& path)
         result.error->maxEntries = HostList::MaxCount;
     if (!result.error)
         state.base() = {path, result.fingerprint, result.lines, {}};
-    // Lines read before a read failure stay; too many lines add none, as addLines takes all or none.
+    // Lines read before a read failure stay; too many lines add none, as addLines takes all or
+    // none.
     list.addLines(std::move(result.lines));
     return result.error;
 }
@@ -184,18 +188,27 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
         if (now.error && now.error->reason != FileError::Reason::TooManyEntries) {
             recreated = true; // gone or unreadable: the list is all there is
         } else {
-            const FileChanges changes = fileChanges(base.written.isNull() ? base.read : splitLines(base.written),
-                                                    now.lines, list.lines());
-            if (now.error || list.Count() - changes.removed.size() + changes.added.size() > HostList::MaxCount)
-                return FileError{path, FileError::Operation::Write, FileError::Reason::TooManyEntries, 0, {}, HostList::MaxCount};
+            const FileChanges changes =
+                fileChanges(base.written.isNull() ? base.read : splitLines(base.written), now.lines,
+                            list.lines());
+            if (now.error
+                || list.Count() - changes.removed.size() + changes.added.size()
+                    > HostList::MaxCount)
+                return FileError {
+                    path, FileError::Operation::Write, FileError::Reason::TooManyEntries, 0,
+                    {},   HostList::MaxCount};
             list.removeLines(changes.removed);
             list.addLines(changes.added);
             base = {path, now.fingerprint, std::move(now.lines), {}};
             if (!changes.isEmpty())
-                dialogs.showMessage(QStringLiteral("Файл «%1» изменила другая программа. Её изменения взяты в список перед "
-                                                   "сохранением: строк добавлено — %2, убрано — %3.")
-                                        .arg(path).arg(changes.added.size()).arg(changes.removed.size()),
-                                    savingTitle);
+                dialogs.showMessage(
+                    QStringLiteral(
+                        "Файл «%1» изменила другая программа. Её изменения взяты в список перед "
+                        "сохранением: строк добавлено — %2, убрано — %3.")
+                        .arg(path)
+                        .arg(changes.added.size())
+                        .arg(changes.removed.size()),
+                    savingTitle);
         }
     }
     const QByteArray bytes = joinLines(list.lines());
@@ -211,10 +224,11 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
     }
     base = {path, Fingerprint::of(path), {}, bytes};
     if (recreated)
-        dialogs.showMessage(QStringLiteral("Файл «%1» пропал или перестал читаться после того, как программа его "
-                                           "открыла или сохранила. Он записан заново из списка.")
-                                .arg(path),
-                            savingTitle);
+        dialogs.showMessage(
+            QStringLiteral("Файл «%1» пропал или перестал читаться после того, как программа его "
+                           "открыла или сохранила. Он записан заново из списка.")
+                .arg(path),
+            savingTitle);
     return std::nullopt;
 }
 

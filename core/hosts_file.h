@@ -19,8 +19,8 @@ class EditorState;
 class HostList;
 
 struct ReadResult {
-    QList<QByteArray> lines;        // the lines read, also those before a failure
-    std::optional<FileError> error; // why reading stopped early, if it did
+    QList<QByteArray> lines;                // the lines read, also those before a failure
+    std::optional<FileError> error;         // why reading stopped early, if it did
     std::optional<Fingerprint> fingerprint; // the file's as it was opened
 };
 

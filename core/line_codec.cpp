@@ -6,7 +6,10 @@ namespace zarvello {
 
 namespace {
 
-constexpr bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+constexpr bool isContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
 
 // Length of the valid UTF-8 sequence that starts at p, or 0 when the lead byte at p starts none.
 // Overlong forms, surrogates and values past U+10FFFF are invalid, so every valid sequence
@@ -47,8 +50,8 @@ int decodeSequence(QByteArrayView bytes, char32_t& cp)
         cp = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | char32_t(p[2] & 0x3F);
         break;
     case 4:
-        cp = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) | (char32_t(p[2] & 0x3F) << 6)
-            | char32_t(p[3] & 0x3F);
+        cp = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12)
+            | (char32_t(p[2] & 0x3F) << 6) | char32_t(p[3] & 0x3F);
         break;
     }
     return length;

@@ -22,6 +22,9 @@ QByteArray encodeLine(QStringView text);
 int decodeSequence(QByteArrayView bytes, char32_t& cp);
 
 // True for the code points decodeLine() uses to carry undecodable bytes.
-constexpr bool isEscapedByte(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+constexpr bool isEscapedByte(char16_t c)
+{
+    return c >= 0xDC80 && c <= 0xDCFF;
+}
 
 } // namespace zarvello

@@ -47,7 +47,8 @@ public:
     // The bytes after the unit at depth, once that unit has been read.
     QByteArrayView restAfter(std::uint32_t depth) const
     {
-        return m_asciiLine ? m_line.sliced(std::min<qsizetype>(depth + 1, m_line.size())) : m_line.sliced(m_offset);
+        return m_asciiLine ? m_line.sliced(std::min<qsizetype>(depth + 1, m_line.size()))
+                           : m_line.sliced(m_offset);
     }
 
     static int lower(char c)
@@ -71,7 +72,8 @@ public:
         while (m_offset < start + bytes) {
             // A unit passes only when every byte that decides it lies in the shared run: a
             // sequence cut short by one line's end may go on whole in another line.
-            if (static_cast<unsigned char>(m_line[m_offset]) >= 0x80 && m_offset + 4 > start + bytes)
+            if (static_cast<unsigned char>(m_line[m_offset]) >= 0x80
+                && m_offset + 4 > start + bytes)
                 break;
             const FoldedUnits before = *this;
             m_unit = next();
@@ -120,7 +122,8 @@ private:
         if (length == 0)
             return 0xDC00 + byte; // an undecodable byte, as the codec carries it
         if (QChar::requiresSurrogates(cp)) {
-            // As QString folds a pair: the high unit as it is, the low one from the folded character.
+            // As QString folds a pair: the high unit as it is, the low one from the folded
+            // character.
             m_pendingLow = QChar::lowSurrogate(QChar::toCaseFolded(cp));
             return QChar::highSurrogate(cp);
         }
@@ -166,7 +169,9 @@ std::uint32_t skipSharedBytes(Keyed* first, Keyed* last, std::uint32_t depth)
             return 0;
         const QByteArrayView rest = item->units.restAfter(depth);
         const auto end = leadRest.begin() + std::min(shared, rest.size());
-        const auto same = [](char a, char b) { return FoldedUnits::lower(a) == FoldedUnits::lower(b); };
+        const auto same = [](char a, char b) {
+            return FoldedUnits::lower(a) == FoldedUnits::lower(b);
+        };
         shared = std::mismatch(leadRest.begin(), end, rest.begin(), same).first - leadRest.begin();
     }
     if (shared == 0)
@@ -205,7 +210,8 @@ void radixSort(Keyed* first, Keyed* last, std::uint32_t depth)
         radixSort(first, less, depth);
         radixSort(greater, last, depth);
         if (pivot < 0) { // these lines have ended: they are equal
-            std::sort(less, greater, [](const Keyed& x, const Keyed& y) { return x.position < y.position; });
+            std::sort(less, greater,
+                      [](const Keyed& x, const Keyed& y) { return x.position < y.position; });
             return;
         }
         if (less == first && greater == last)

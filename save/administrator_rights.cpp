@@ -51,13 +51,14 @@ Rights::Result PkexecRights::write(const QString& path, const QByteArray& bytes)
     if (!m_channel.valid()) {
         // Nothing is sent before the greeting: a helper let go while the password was asked
         // finds no request to carry out when it starts.
-        if (!launch(target) || !exchange({}, m_firstTimeoutMs, line) || line != protocol::Greeting) {
+        if (!launch(target) || !exchange({}, m_firstTimeoutMs, line)
+            || line != protocol::Greeting) {
             letGo(true);
             return {Outcome::NotGiven, {}};
         }
     }
     const quint64 number = ++m_requests;
-    Result result{Outcome::Answered, {}};
+    Result result {Outcome::Answered, {}};
     if (!exchange(protocol::encodeRequest(number, target, bytes), m_timeoutMs, line)
         || !protocol::decodeAnswer(line, number, path, result.error)) {
         letGo(true);
@@ -147,7 +148,8 @@ void PkexecRights::letGo(bool stop)
 {
     if (m_pid > 0) {
         if (stop)
-            ::kill(m_pid, SIGTERM); // refused once the helper runs as root; it then ends with its input
+            ::kill(m_pid,
+                   SIGTERM); // refused once the helper runs as root; it then ends with its input
         m_letGo << m_pid;
     }
     m_pid = -1;

@@ -53,7 +53,9 @@ QString systemReason(int error)
     case ENOMEM:
         return QStringLiteral("не хватает памяти");
     default:
-        return QStringLiteral("системная ошибка %1 (%2)").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
+        return QStringLiteral("системная ошибка %1 (%2)")
+            .arg(error)
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
     }
 }
 
@@ -62,14 +64,16 @@ QString systemReason(int error)
 QString FileError::message() const
 {
     if (reason == Reason::TooManyEntries && operation == Operation::Write) {
-        return QStringLiteral("Файл «%1» не сохранён: его изменила другая программа, и с её строками в "
-                              "списке стало бы больше %2 записей, а больше он не вмещает. Файл и список "
-                              "остались прежними.")
+        return QStringLiteral(
+                   "Файл «%1» не сохранён: его изменила другая программа, и с её строками в "
+                   "списке стало бы больше %2 записей, а больше он не вмещает. Файл и список "
+                   "остались прежними.")
             .arg(path)
             .arg(maxEntries);
     }
     if (reason == Reason::TooManyEntries) {
-        return QStringLiteral("Файл «%1» не открыт: список вмещает не больше %2 записей, а с этим файлом их стало бы "
+        return QStringLiteral("Файл «%1» не открыт: список вмещает не больше %2 записей, а с этим "
+                              "файлом их стало бы "
                               "больше. Из файла ничего не добавлено.")
             .arg(path)
             .arg(maxEntries);
@@ -84,7 +88,8 @@ QString FileError::message() const
     if (reason == Reason::NotRegularFile)
         why = QStringLiteral("это не обычный файл");
     else if (reason == Reason::ForeignLink)
-        why = QStringLiteral("путь идёт через символическую ссылку чужого пользователя в общей папке");
+        why = QStringLiteral(
+            "путь идёт через символическую ссылку чужого пользователя в общей папке");
     else if (reason == Reason::UnsafeFolder)
         why = QStringLiteral("в папку на пути к нему может писать не только администратор, а с его "
                              "правами программа пишет только туда, где решает он один");
@@ -101,18 +106,23 @@ QString FileError::message() const
     if (operation == Operation::Read)
         return QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(path, why);
     if (reason == Reason::CopyLeft)
-        return QStringLiteral("Файл «%1» сохранён, но его временную копию рядом с ним (имя начинается "
-                              "на «.zarvello-») удалить не удалось: %2.")
+        return QStringLiteral(
+                   "Файл «%1» сохранён, но его временную копию рядом с ним (имя начинается "
+                   "на «.zarvello-») удалить не удалось: %2.")
             .arg(path, why);
     if (fileState == FileState::WrittenNotDurable)
-        return QStringLiteral("Файл «%1» записан, но система не подтвердила, что он сохранён на диске: %2.")
+        return QStringLiteral(
+                   "Файл «%1» записан, но система не подтвердила, что он сохранён на диске: %2.")
             .arg(path, why);
-    const QString outcome = fileState == FileState::Unchanged ? QStringLiteral("Файл остался прежним.")
+    const QString outcome = fileState == FileState::Unchanged
+        ? QStringLiteral("Файл остался прежним.")
         : fileState == FileState::OldOrNew
         ? QStringLiteral("Файл мог остаться прежним, а мог быть и сохранён.")
         : QStringLiteral("Файл мог остаться записанным не полностью.");
-    const QString rights = adminRefused ? QStringLiteral(" Права администратора не получены.") : QString();
-    return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3%4").arg(path, why, outcome, rights);
+    const QString rights =
+        adminRefused ? QStringLiteral(" Права администратора не получены.") : QString();
+    return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3%4")
+        .arg(path, why, outcome, rights);
 }
 
 } // namespace zarvello

@@ -29,9 +29,10 @@ struct FileError {
     Reason reason = Reason::System;
     int systemError = 0; // errno, when reason is System
     FileState fileState = FileState::Unchanged;
-    int maxEntries = 0;     // the list's room, for TooManyEntries
+    int maxEntries = 0;      // the list's room, for TooManyEntries
     qint64 maxMebibytes = 0; // the size limit, for TooLarge
-    bool adminRefused = false; // a save refused for lack of permission, and administrator rights not given
+    bool adminRefused =
+        false; // a save refused for lack of permission, and administrator rights not given
 
     // The one Russian sentence the person reads, naming the file, what failed and why.
     QString message() const;

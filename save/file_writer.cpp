@@ -62,7 +62,8 @@ bool mayFollow(int folder, const struct stat& link)
 QByteArray readLink(int folder, const QByteArray& name)
 {
     QByteArray target(PATH_MAX, Qt::Uninitialized);
-    const ssize_t length = ::readlinkat(folder, name.constData(), target.data(), size_t(target.size()));
+    const ssize_t length =
+        ::readlinkat(folder, name.constData(), target.data(), size_t(target.size()));
     return length > 0 && length < target.size() ? target.left(length) : QByteArray();
 }
 
@@ -89,13 +90,13 @@ std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
     int links = 0;
     while (folder.valid()) {
         if (forAnother && !onlyRootWrites(folder.get()))
-            return Refusal{EACCES, FileError::Reason::UnsafeFolder};
+            return Refusal {EACCES, FileError::Reason::UnsafeFolder};
         const QByteArray part = pending.front();
         pending.pop_front();
         const bool last = pending.empty();
         if (part.isEmpty() || part == "." || part == "..") {
             if (last)
-                return Refusal{EISDIR};
+                return Refusal {EISDIR};
             if (part == "..")
                 folder = Descriptor(openFolder(folder.get(), ".."));
             continue;
@@ -103,32 +104,32 @@ std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
         struct stat info {};
         if (::fstatat(folder.get(), part.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT && last)
-                return Location{std::move(folder), part};
-            return Refusal{errno};
+                return Location {std::move(folder), part};
+            return Refusal {errno};
         }
         if (S_ISLNK(info.st_mode)) {
             if (++links > MaxLinks)
-                return Refusal{ELOOP};
+                return Refusal {ELOOP};
             if (forAnother && info.st_uid != 0)
-                return Refusal{EACCES, FileError::Reason::UnsafeLink};
+                return Refusal {EACCES, FileError::Reason::UnsafeLink};
             if (!mayFollow(folder.get(), info))
-                return Refusal{EACCES, FileError::Reason::ForeignLink};
+                return Refusal {EACCES, FileError::Reason::ForeignLink};
             const QByteArray target = readLink(folder.get(), part);
             if (target.isEmpty())
-                return Refusal{ENOENT};
+                return Refusal {ENOENT};
             pushFront(pending, target);
             if (target.startsWith('/'))
                 folder = Descriptor(openFolder(AT_FDCWD, "/"));
             continue;
         }
         if (last)
-            return Location{std::move(folder), part, true, info};
+            return Location {std::move(folder), part, true, info};
         if (!S_ISDIR(info.st_mode))
-            return Refusal{ENOTDIR};
+            return Refusal {ENOTDIR};
         // O_NOFOLLOW: a folder swapped for a link since fstatat fails here instead of leading away.
         folder = Descriptor(openFolder(folder.get(), part.constData()));
     }
-    return Refusal{errno};
+    return Refusal {errno};
 }
 
 int writeAllAt(int fd, const QByteArray& bytes, off_t offset)
@@ -186,7 +187,8 @@ bool putBack(int fd, const QByteArray& old, qsizetype written)
 // nothing comes between them.
 Refusal rewriteInPlace(const Location& at, const QByteArray& bytes, State& state)
 {
-    Descriptor file(::openat(at.folder.get(), at.name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    Descriptor file(::openat(at.folder.get(), at.name.constData(),
+                             O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!file.valid())
         return {errno};
     struct stat info {};
@@ -203,7 +205,8 @@ Refusal rewriteInPlace(const Location& at, const QByteArray& bytes, State& state
     QByteArray old;
     if (const int error = readAll(file.get(), old, qsizetype(info.st_size)))
         return {error};
-    if (bytes.size() > old.size() && ::fallocate(file.get(), FALLOC_FL_KEEP_SIZE, 0, bytes.size()) != 0
+    if (bytes.size() > old.size()
+        && ::fallocate(file.get(), FALLOC_FL_KEEP_SIZE, 0, bytes.size()) != 0
         && errno != EOPNOTSUPP)
         return {errno};
 
@@ -254,9 +257,8 @@ bool isTemporaryName(QByteArrayView name)
 {
     const qsizetype prefix = sizeof TemporaryPrefix - 1;
     return name.size() == prefix + TemporaryRandom && name.startsWith(TemporaryPrefix)
-        && std::all_of(name.begin() + prefix, name.end(), [](char c) {
-               return c != '\0' && std::strchr(TemporaryAlphabet, c);
-           });
+        && std::all_of(name.begin() + prefix, name.end(),
+                       [](char c) { return c != '\0' && std::strchr(TemporaryAlphabet, c); });
 }
 
 // Removes what a killed save of this user's left in the folder: a name of our pattern on a plain
@@ -309,8 +311,9 @@ int createNamed(int folder, mode_t mode, Temporary& temporary)
         temporary.name = temporaryName();
         if (temporary.name.isEmpty())
             return errno;
-        temporary.file = Descriptor(::openat(folder, temporary.name.constData(),
-                                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        temporary.file =
+            Descriptor(::openat(folder, temporary.name.constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
         if (temporary.file.valid() || errno != EEXIST)
             break;
     }
@@ -337,7 +340,9 @@ int nameAnonymous(int folder, Temporary& temporary)
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(temporary.file.get());
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary.name = temporaryName();
-        if (::linkat(AT_FDCWD, self.constData(), folder, temporary.name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        if (::linkat(AT_FDCWD, self.constData(), folder, temporary.name.constData(),
+                     AT_SYMLINK_FOLLOW)
+            == 0)
             return 0;
         if (errno != EEXIST)
             break;
@@ -368,7 +373,8 @@ bool attributeNames(int fd, QList<QByteArray>& names)
 // when any of it cannot be given, or when what there is to give cannot be read whole.
 bool keepsEverything(const Location& at, int replacement)
 {
-    Descriptor old(::openat(at.folder.get(), at.name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    Descriptor old(::openat(at.folder.get(), at.name.constData(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!old.valid())
         return false;
     if (::fchown(replacement, at.info.st_uid, at.info.st_gid) != 0)
@@ -412,12 +418,12 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
     int notRemoved = 0; // the errno of a copy of ours that could not be removed
     // An existing file's content stays private to the owner until the file has the old mode.
     if (const int error = createTemporary(at.folder.get(), at.exists ? 0600 : 0666, temporary))
-        return onlyInPlace(error, at) ? rewriteInPlace(at, bytes, state) : Refusal{error};
+        return onlyInPlace(error, at) ? rewriteInPlace(at, bytes, state) : Refusal {error};
     const auto discard = [&](int error) {
         if (!temporary.name.isEmpty()
             && ::unlinkat(at.folder.get(), temporary.name.constData(), 0) != 0)
             notRemoved = errno;
-        return Refusal{error};
+        return Refusal {error};
     };
     // Saved in place, but with our copy beside it: the person hears of both.
     const auto inPlace = [&] {
@@ -425,7 +431,7 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
         if (refusal.error != 0 || refusal.reason != FileError::Reason::System || notRemoved == 0)
             return refusal;
         state = State::Saved;
-        return Refusal{notRemoved, FileError::Reason::CopyLeft};
+        return Refusal {notRemoved, FileError::Reason::CopyLeft};
     };
     if (at.exists && !keepsEverything(at, temporary.file.get())) {
         discard(0);
@@ -441,7 +447,9 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
     }
     if (const int error = temporary.file.close())
         return discard(error);
-    if (::renameat(at.folder.get(), temporary.name.constData(), at.folder.get(), at.name.constData()) != 0) {
+    if (::renameat(at.folder.get(), temporary.name.constData(), at.folder.get(),
+                   at.name.constData())
+        != 0) {
         const int error = errno;
         discard(error);
         // A bind-mounted file (as /etc/hosts in a container) cannot be replaced, only rewritten.
@@ -463,9 +471,10 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
 
 } // namespace
 
-std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArray& bytes, Rules rules)
+std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArray& bytes,
+                                         Rules rules)
 {
-    FileError failure{QFile::decodeName(path), Op::Write};
+    FileError failure {QFile::decodeName(path), Op::Write};
     const auto fail = [&](const Refusal& refusal) -> std::optional<FileError> {
         failure.reason = refusal.reason;
         failure.systemError = refusal.error;

@@ -52,7 +52,8 @@ Parsed parseRequest(QByteArrayView buffer)
     parsed.status = Parsed::Status::Complete;
     parsed.request.number = *requestNumber;
     parsed.request.path = buffer.sliced(end + 1, qsizetype(*pathSize)).toByteArray();
-    parsed.request.content = buffer.sliced(end + 1 + qsizetype(*pathSize)).first(qsizetype(*contentSize)).toByteArray();
+    parsed.request.content =
+        buffer.sliced(end + 1 + qsizetype(*pathSize)).first(qsizetype(*contentSize)).toByteArray();
     parsed.consumed = total;
     return parsed;
 }
@@ -102,8 +103,8 @@ bool decodeAnswer(QByteArrayView line, quint64 requestNumber, const QString& pat
     const auto state = number(fields[4], int(FileError::FileState::OldOrNew));
     if (!error || !reason || !state)
         return false;
-    result = FileError{path, FileError::Operation::Write, FileError::Reason(*reason), int(*error),
-                       FileError::FileState(*state)};
+    result = FileError {path, FileError::Operation::Write, FileError::Reason(*reason), int(*error),
+                        FileError::FileState(*state)};
     return true;
 }
 

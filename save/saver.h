@@ -40,7 +40,8 @@ public:
 
     // rights: where a refused save is tried again, if anywhere. direct: the person's own save.
     // asRoot: root has nobody to ask.
-    explicit Saver(Rights* rights = nullptr, Writer direct = writeAsOwner, bool asRoot = runsAsRoot());
+    explicit Saver(Rights* rights = nullptr, Writer direct = writeAsOwner,
+                   bool asRoot = runsAsRoot());
 
     // Makes bytes the whole content of path. Only a plain refusal is asked of the administrator:
     // never a save through another user's link, never one that already changed the file.

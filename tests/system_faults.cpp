@@ -19,8 +19,10 @@ bool strikes(const char* call, int flags)
 {
     static char armed[2][32];
     static int error[2], wanted[2], skip[2];
-    [[maybe_unused]] static int read = std::sscanf(std::getenv("ZARVELLO_FAULT") ? std::getenv("ZARVELLO_FAULT") : "", "%31s %d %d %d ; %31s %d %d %d",
-                                                   armed[0], &error[0], &wanted[0], &skip[0], armed[1], &error[1], &wanted[1], &skip[1]);
+    [[maybe_unused]] static int read =
+        std::sscanf(std::getenv("ZARVELLO_FAULT") ? std::getenv("ZARVELLO_FAULT") : "",
+                    "%31s %d %d %d ; %31s %d %d %d", armed[0], &error[0], &wanted[0], &skip[0],
+                    armed[1], &error[1], &wanted[1], &skip[1]);
     for (int i = 0; i < 2; ++i) {
         if (std::strcmp(armed[i], call) != 0 || (flags & wanted[i]) != wanted[i] || skip[i]-- > 0)
             continue;
@@ -33,12 +35,18 @@ bool strikes(const char* call, int flags)
     return false;
 }
 
-int flagsOf(int fd) { const int flags = ::fcntl(fd, F_GETFL); return flags < 0 ? 0 : flags; }
+int flagsOf(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags < 0 ? 0 : flags;
+}
 
 } // namespace
 
-#define PASS_ON(name, flags, ...) \
-    return strikes(#name, flags) ? -1 : reinterpret_cast<decltype(&::name)>(::dlsym(RTLD_NEXT, #name))(__VA_ARGS__)
+#define PASS_ON(name, flags, ...)                                                                  \
+    return strikes(#name, flags)                                                                   \
+        ? -1                                                                                       \
+        : reinterpret_cast<decltype(&::name)>(::dlsym(RTLD_NEXT, #name))(__VA_ARGS__)
 
 extern "C" {
 int openat(int folder, const char* path, int flags, ...)
@@ -49,15 +57,48 @@ int openat(int folder, const char* path, int flags, ...)
     va_end(args);
     PASS_ON(openat, flags, folder, path, flags, mode);
 }
-ssize_t pwrite(int fd, const void* bytes, size_t size, off_t at) { PASS_ON(pwrite, flagsOf(fd), fd, bytes, size, at); }
-int fsync(int fd) { PASS_ON(fsync, flagsOf(fd), fd); }
-int close(int fd) { PASS_ON(close, flagsOf(fd), fd); }
-int fchown(int fd, uid_t user, gid_t group) { PASS_ON(fchown, 0, fd, user, group); }
-int fallocate(int fd, int mode, off_t at, off_t size) { PASS_ON(fallocate, 0, fd, mode, at, size); }
-int ftruncate(int fd, off_t size) { PASS_ON(ftruncate, 0, fd, size); }
-int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) { PASS_ON(fsetxattr, 0, fd, name, value, size, flags); }
-ssize_t flistxattr(int fd, char* names, size_t size) { PASS_ON(flistxattr, flagsOf(fd), fd, names, size); }
-int unlinkat(int folder, const char* name, int flags) { PASS_ON(unlinkat, 0, folder, name, flags); }
-int linkat(int from, const char* path, int to, const char* name, int flags) { PASS_ON(linkat, 0, from, path, to, name, flags); }
-int renameat(int from, const char* path, int to, const char* name) { PASS_ON(renameat, 0, from, path, to, name); }
+ssize_t pwrite(int fd, const void* bytes, size_t size, off_t at)
+{
+    PASS_ON(pwrite, flagsOf(fd), fd, bytes, size, at);
+}
+int fsync(int fd)
+{
+    PASS_ON(fsync, flagsOf(fd), fd);
+}
+int close(int fd)
+{
+    PASS_ON(close, flagsOf(fd), fd);
+}
+int fchown(int fd, uid_t user, gid_t group)
+{
+    PASS_ON(fchown, 0, fd, user, group);
+}
+int fallocate(int fd, int mode, off_t at, off_t size)
+{
+    PASS_ON(fallocate, 0, fd, mode, at, size);
+}
+int ftruncate(int fd, off_t size)
+{
+    PASS_ON(ftruncate, 0, fd, size);
+}
+int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags)
+{
+    PASS_ON(fsetxattr, 0, fd, name, value, size, flags);
+}
+ssize_t flistxattr(int fd, char* names, size_t size)
+{
+    PASS_ON(flistxattr, flagsOf(fd), fd, names, size);
+}
+int unlinkat(int folder, const char* name, int flags)
+{
+    PASS_ON(unlinkat, 0, folder, name, flags);
+}
+int linkat(int from, const char* path, int to, const char* name, int flags)
+{
+    PASS_ON(linkat, 0, from, path, to, name, flags);
+}
+int renameat(int from, const char* path, int to, const char* name)
+{
+    PASS_ON(renameat, 0, from, path, to, name);
+}
 }

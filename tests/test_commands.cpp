@@ -12,7 +12,10 @@ struct Outside {
 class TestCommands : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); } // or absolute
+    QString path(const QString& name) const
+    {
+        return QDir(m_dir.path()).filePath(name);
+    } // or absolute
 
 private slots:
     // The files Open is given: three lines, and the ones it refuses.
@@ -23,7 +26,8 @@ private slots:
         QFile large(path("large"));
         QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(MaxHostsFileSize + 1));
         // One more line than the list has room for, the last one alone in the last chunk read.
-        writeBytes(path("many"), "xxxxxxxxxxx\r" + QByteArray("xxx\r").repeated(HostList::MaxCount - 2) + "z");
+        writeBytes(path("many"),
+                   "xxxxxxxxxxx\r" + QByteArray("xxx\r").repeated(HostList::MaxCount - 2) + "z");
     }
 
     void addEntry_data()
@@ -31,13 +35,17 @@ private slots:
         QTest::addColumn<QStringList>("inputs");
         QTest::addColumn<bool>("autosave");
         QTest::addColumn<QString>("entries");
-        QTest::newRow("a name") << QStringList{"foo"} << false << "127.0.0.1 foo ##";
-        QTest::newRow("sorted, twice") << QStringList{"b", "a", "b"} << false << "127.0.0.1 a ##|127.0.0.1 b ##|127.0.0.1 b ##";
-        QTest::newRow("empty") << QStringList{""} << false << "";
-        QTest::newRow("a space") << QStringList{" "} << false << "127.0.0.1   ##";
-        QTest::newRow("pasted line breaks") << QStringList{"a\r\nb\rc\nd"} << false << "127.0.0.1 a b c d ##";
-        QTest::newRow("autosaved") << QStringList{"foo", "bar"} << true << "127.0.0.1 bar ##|127.0.0.1 foo ##";
-        QTest::newRow("empty, autosaved all the same") << QStringList{"foo", ""} << true << "127.0.0.1 foo ##";
+        QTest::newRow("a name") << QStringList {"foo"} << false << "127.0.0.1 foo ##";
+        QTest::newRow("sorted, twice") << QStringList {"b", "a", "b"} << false
+                                       << "127.0.0.1 a ##|127.0.0.1 b ##|127.0.0.1 b ##";
+        QTest::newRow("empty") << QStringList {""} << false << "";
+        QTest::newRow("a space") << QStringList {" "} << false << "127.0.0.1   ##";
+        QTest::newRow("pasted line breaks")
+            << QStringList {"a\r\nb\rc\nd"} << false << "127.0.0.1 a b c d ##";
+        QTest::newRow("autosaved")
+            << QStringList {"foo", "bar"} << true << "127.0.0.1 bar ##|127.0.0.1 foo ##";
+        QTest::newRow("empty, autosaved all the same")
+            << QStringList {"foo", ""} << true << "127.0.0.1 foo ##";
     }
 
     void addEntry()
@@ -52,9 +60,11 @@ private slots:
         state.setAutosaveValue(autosave);
         for (const QString& input : inputs) {
             QVERIFY(AddEntry(state, dialogs, saver, input));
-            QCOMPARE(readBytes(state.currentPath()), autosave ? joinLines(state.hostList().lines()) : QByteArray("<missing>"));
+            QCOMPARE(readBytes(state.currentPath()),
+                     autosave ? joinLines(state.hostList().lines()) : QByteArray("<missing>"));
         }
-        QCOMPARE(dialogs.messages, QStringList(inputs.count(""), "Не майтесь дурью: Введите хоть что-нибудь"));
+        QCOMPARE(dialogs.messages,
+                 QStringList(inputs.count(""), "Не майтесь дурью: Введите хоть что-нибудь"));
         QCOMPARE(entriesOf(state.hostList()).join('|'), entries);
     }
 
@@ -64,19 +74,37 @@ private slots:
     {
         QTest::addColumn<Outside>("o");
         const auto merged = [](int added, int removed) {
-            return QString("Сохранение: Файл «%3» изменила другая программа. Её изменения взяты в список перед сохранением: строк добавлено — %1, убрано — %2.").arg(added).arg(removed);
+            return QString("Сохранение: Файл «%3» изменила другая программа. Её изменения взяты в "
+                           "список перед сохранением: строк добавлено — %1, убрано — %2.")
+                .arg(added)
+                .arg(removed);
         };
         const QByteArray x = "127.0.0.1 x ##\r\n";
-        QTest::newRow("a line added") << Outside{"a\r\nb\r\n", "a\r\nb\r\nc\r\n", x + "a\r\nb\r\nc\r\n", merged(1, 0)};
-        QTest::newRow("a line removed") << Outside{"a\r\nb\r\n", "b\r\n", x + "b\r\n", merged(0, 1)};
-        QTest::newRow("one of two equal lines removed") << Outside{"a\r\na\r\nb\r\n", "a\r\nb\r\n", x + "a\r\nb\r\n", merged(0, 1)};
-        QTest::newRow("a retyped line removed there stays") << Outside{"a\r\ne\r\n", "a\r\n", x + "a\r\nE\r\n", ""};
-        QTest::newRow("emptied") << Outside{"a\r\nb\r\n", "", x, merged(0, 2)};
-        QTest::newRow("only touched") << Outside{"a\r\nb\r\n", "<touched>", x + "a\r\nb\r\n", ""};
-        QTest::newRow("gone") << Outside{"a\r\nb\r\n", "<missing>", x + "a\r\nb\r\n",
-                                         "Сохранение: Файл «%3» пропал или перестал читаться после того, как программа его открыла или сохранила. Он записан заново из списка."};
+        QTest::newRow("a line added")
+            << Outside {"a\r\nb\r\n", "a\r\nb\r\nc\r\n", x + "a\r\nb\r\nc\r\n", merged(1, 0)};
+        QTest::newRow("a line removed")
+            << Outside {"a\r\nb\r\n", "b\r\n", x + "b\r\n", merged(0, 1)};
+        QTest::newRow("one of two equal lines removed")
+            << Outside {"a\r\na\r\nb\r\n", "a\r\nb\r\n", x + "a\r\nb\r\n", merged(0, 1)};
+        QTest::newRow("a retyped line removed there stays")
+            << Outside {"a\r\ne\r\n", "a\r\n", x + "a\r\nE\r\n", ""};
+        QTest::newRow("emptied") << Outside {"a\r\nb\r\n", "", x, merged(0, 2)};
+        QTest::newRow("only touched") << Outside {"a\r\nb\r\n", "<touched>", x + "a\r\nb\r\n", ""};
+        QTest::newRow("gone") << Outside {
+            "a\r\nb\r\n", "<missing>", x + "a\r\nb\r\n",
+            "Сохранение: Файл «%3» пропал или перестал читаться после того, как программа его "
+            "открыла или сохранила. Он записан заново из списка."};
         const QByteArray full = QByteArray("y\r\n").repeated(HostList::MaxCount);
-        QTest::newRow("grown past the list's room") << Outside{"a\r\nb\r\n", full, full, "Ошибка: " + FileError{"%3", FileError::Operation::Write, FileError::Reason::TooManyEntries, 0, {}, HostList::MaxCount}.message()};
+        QTest::newRow("grown past the list's room")
+            << Outside {"a\r\nb\r\n", full, full,
+                        "Ошибка: "
+                            + FileError {"%3",
+                                         FileError::Operation::Write,
+                                         FileError::Reason::TooManyEntries,
+                                         0,
+                                         {},
+                                         HostList::MaxCount}
+                                  .message()};
     }
 
     void aSaveTakesInWhatAnotherProgramChanged()
@@ -97,11 +125,15 @@ private slots:
         else if (o.changed == "<touched>")
             QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), nullptr, 0) == 0);
         else // as most programs do: a new file renamed over the old one
-            QVERIFY((writeBytes(file + ".new", o.changed), ::rename(QFile::encodeName(file + ".new").constData(), QFile::encodeName(file).constData()) == 0));
+            QVERIFY((writeBytes(file + ".new", o.changed),
+                     ::rename(QFile::encodeName(file + ".new").constData(),
+                              QFile::encodeName(file).constData())
+                         == 0));
         QVERIFY(AddEntry(state, dialogs, saver, "x"));
         QCOMPARE(readBytes(file), o.saved);
         QCOMPARE(dialogs.messages.join(' '), o.told.isEmpty() ? QString() : o.told.arg(file));
-        QCOMPARE(state.hostList().Count(), o.told.startsWith("Ошибка") ? 3 : int(o.saved.count('\n')));
+        QCOMPARE(state.hostList().Count(),
+                 o.told.startsWith("Ошибка") ? 3 : int(o.saved.count('\n')));
     }
 
     // A save that wrote the file and then failed leaves no line to be taken in twice.
@@ -110,14 +142,22 @@ private slots:
         EditorState state;
         ScriptedDialogs dialogs;
         Saver saver(nullptr, [](const QString& path, const QByteArray& bytes) {
-            return Saver::writeAsOwner(path, bytes) ? std::nullopt : std::optional(FileError{path, FileError::Operation::Write, {}, EIO, FileError::FileState::WrittenNotDurable});
+            return Saver::writeAsOwner(path, bytes)
+                ? std::nullopt
+                : std::optional(FileError {path,
+                                           FileError::Operation::Write,
+                                           {},
+                                           EIO,
+                                           FileError::FileState::WrittenNotDurable});
         });
         writeBytes(path("written, not durable"), "");
         QVERIFY(!LoadHostsFile(state, path("written, not durable")));
         state.setCurrentPath(path("written, not durable"));
         state.setAutosaveValue(true);
-        QVERIFY(AddEntry(state, dialogs, saver, "x") && AddEntry(state, dialogs, saver, "y") && dialogs.messages.size() == 2);
-        QCOMPARE(readBytes(state.currentPath()), QByteArray("127.0.0.1 x ##\r\n127.0.0.1 y ##\r\n"));
+        QVERIFY(AddEntry(state, dialogs, saver, "x") && AddEntry(state, dialogs, saver, "y")
+                && dialogs.messages.size() == 2);
+        QCOMPARE(readBytes(state.currentPath()),
+                 QByteArray("127.0.0.1 x ##\r\n127.0.0.1 y ##\r\n"));
     }
 
     void whatCannotBeDoneIsSaid()
@@ -125,25 +165,34 @@ private slots:
         EditorState full, unsaved;
         ScriptedDialogs dialogs;
         Saver saver;
-        QVERIFY(full.hostList().addLines(QList<QByteArray>(HostList::MaxCount - 2, "x")) && !full.hostList().addLines({"a", "b", "c"}));
-        QVERIFY(AddEntry(full, dialogs, saver, "y") && full.hostList().addLines({"z"}) && full.hostList().Count() == HostList::MaxCount);
+        QVERIFY(full.hostList().addLines(QList<QByteArray>(HostList::MaxCount - 2, "x"))
+                && !full.hostList().addLines({"a", "b", "c"}));
+        QVERIFY(AddEntry(full, dialogs, saver, "y") && full.hostList().addLines({"z"})
+                && full.hostList().Count() == HostList::MaxCount);
         QVERIFY(!AddEntry(full, dialogs, saver, "foo")); // the field keeps the name
         unsaved.setAutosaveValue(true);
         unsaved.setCurrentPath(path("missing/hosts"));
         QVERIFY(AddEntry(unsaved, dialogs, saver, "foo") && unsaved.hostList().Count() == 1);
-        QCOMPARE(dialogs.messages, QStringList({"Ошибка: Список полон: в нём уже 32767 записей, больше добавить нельзя. Запись «foo» не добавлена.",
-                                                "Ошибка: " + FileError{path("missing/hosts"), FileError::Operation::Write, FileError::Reason::System, ENOENT}.message()}));
+        QCOMPARE(dialogs.messages,
+                 QStringList({"Ошибка: Список полон: в нём уже 32767 записей, больше добавить "
+                              "нельзя. Запись «foo» не добавлена.",
+                              "Ошибка: "
+                                  + FileError {path("missing/hosts"), FileError::Operation::Write,
+                                               FileError::Reason::System, ENOENT}
+                                        .message()}));
     }
 
     void theViewHearsOfEachChange()
     {
         HostList list;
-        QSignalSpy added(&list, &HostList::rowsInserted), reset(&list, &HostList::modelReset), changed(&list, &HostList::dataChanged);
+        QSignalSpy added(&list, &HostList::rowsInserted), reset(&list, &HostList::modelReset),
+            changed(&list, &HostList::dataChanged);
         list.AddItem("b");
         list.SetItem(0, "z");
         list.SetItem(1, "past the end");
         QVERIFY(list.addLines({"x"}) && list.Item(-1).isNull() && list.Item(2).isNull());
-        QCOMPARE(QList<qsizetype>({added.size(), reset.size(), changed.size()}), QList<qsizetype>({1, 1, 1}));
+        QCOMPARE(QList<qsizetype>({added.size(), reset.size(), changed.size()}),
+                 QList<qsizetype>({1, 1, 1}));
     }
 
     // Each click on an entry and each move of the selection asks for the entry anew.
@@ -155,19 +204,27 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w.window));
         auto* list = w.get<HostListView>("List1");
         const QPoint second = list->visualRect(w.state.hostList().index(1)).center();
-        w.dialogs.answers << std::nullopt << "z" << std::nullopt << std::nullopt << std::nullopt << std::nullopt << "";
+        w.dialogs.answers << std::nullopt << "z" << std::nullopt << std::nullopt << std::nullopt
+                          << std::nullopt << "";
         QTest::keyClick(list, Qt::Key_Down); // with nothing selected, the first entry
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second); // retyped, it is not sorted again
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, second); // the selected entry opens again
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(5, list->viewport()->height() - 3)); // no entry
-        EditEntry(w.state, w.dialogs, 4); // nor past the last one
-        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_End, Qt::Key_Up, Qt::Key_Home, Qt::Key_Up}) // Home: emptied
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          second); // retyped, it is not sorted again
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          second); // the selected entry opens again
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          QPoint(5, list->viewport()->height() - 3)); // no entry
+        EditEntry(w.state, w.dialogs, 4);                             // nor past the last one
+        for (const Qt::Key key :
+             {Qt::Key_Down, Qt::Key_End, Qt::Key_Up, Qt::Key_Home, Qt::Key_Up}) // Home: emptied
             QTest::keyClick(list, key);
         QStringList defaults;
         for (const QString& question : w.dialogs.questions)
             defaults << question.section('[', 1).chopped(1);
-        QCOMPARE(defaults, QStringList({"a", "b", "z", "c", "d", "c", "a"})); // Up at the first entry asks nothing
-        QCOMPARE(w.dialogs.questions.constFirst(), QString("Редактирование записи: Измените адресс [a]"));
+        QCOMPARE(
+            defaults,
+            QStringList({"a", "b", "z", "c", "d", "c", "a"})); // Up at the first entry asks nothing
+        QCOMPARE(w.dialogs.questions.constFirst(),
+                 QString("Редактирование записи: Измените адресс [a]"));
         QCOMPARE(entriesOf(w.state.hostList()), QStringList({"", "z", "c", "d"}));
     }
 
@@ -175,13 +232,19 @@ private slots:
     {
         QTest::addColumn<std::optional<QString>>("answer");
         QTest::addColumn<QString>("outcome"); // entries | path | Save, autosave enabled | message
-        QTest::newRow("three lines") << std::optional(path("three")) << "A.example,b.example,c.example,listed|" + path("three") + "|11|";
+        QTest::newRow("three lines")
+            << std::optional(path("three"))
+            << "A.example,b.example,c.example,listed|" + path("three") + "|11|";
         QTest::newRow("cancelled") << std::optional<QString>() << "listed||00|";
         QTest::newRow("no path") << std::optional(QString()) << "listed||00|";
         // A file that is not loaded adds nothing; the message names the reason and the limit.
-        const auto refused = [&](const char* tag, const QString& name, FileError::Reason reason, int error, int maxEntries = 0, int maxMebibytes = 0) {
-            const FileError expected{path(name), FileError::Operation::Read, reason, error, {}, maxEntries, maxMebibytes};
-            QTest::newRow(tag) << std::optional(path(name)) << "listed||00|" + errorTitle + ": " + expected.message();
+        const auto refused = [&](const char* tag, const QString& name, FileError::Reason reason,
+                                 int error, int maxEntries = 0, int maxMebibytes = 0) {
+            const FileError expected {
+                path(name),  FileError::Operation::Read, reason, error, {}, maxEntries,
+                maxMebibytes};
+            QTest::newRow(tag) << std::optional(path(name))
+                               << "listed||00|" + errorTitle + ": " + expected.message();
         };
         refused("missing", "missing", FileError::Reason::System, ENOENT);
         refused("a folder", ".", FileError::Reason::System, EISDIR);
@@ -200,8 +263,11 @@ private slots:
         w.state.hostList().AddItem("listed");
         w.dialogs.answers << answer;
         QVERIFY(w.trigger("open"));
-        QCOMPARE(QStringLiteral("%1|%2|%3%4|%5").arg(entriesOf(w.state.hostList()).join(','), w.state.currentPath())
-                     .arg(w.state.saveEnabled()).arg(w.state.autosaveEnabled()).arg(w.dialogs.messages.join(' ')),
+        QCOMPARE(QStringLiteral("%1|%2|%3%4|%5")
+                     .arg(entriesOf(w.state.hostList()).join(','), w.state.currentPath())
+                     .arg(w.state.saveEnabled())
+                     .arg(w.state.autosaveEnabled())
+                     .arg(w.dialogs.messages.join(' ')),
                  outcome);
     }
 
@@ -221,10 +287,12 @@ private slots:
         QVERIFY(w.trigger("open") && w.trigger("save") && w.trigger("save_as"));
         QCOMPARE(readBytes(path("opened")), QByteArray("127.0.0.1 c ##\r\nA\r\nb\r\nx\r\n"));
         QCOMPARE(readBytes(path("saved")), QByteArray("127.0.0.1 c ##\r\nx\r\n"));
-        // Each dialog starts beside the file, or in /etc before there is one; the Open's filter stays.
-        const QList<std::pair<QString, FileDialogSettings>> expected{{"save", {"Сохраняемся", "hosts", "", "", 0, "/etc"}},
-                                                                     {"open", {"Открыть", "hosts", "hosts", "hosts|hosts", 1, m_dir.path()}},
-                                                                     {"save", {"Сохраняемся", "hosts", "hosts", "hosts|hosts", 1, m_dir.path()}}};
+        // Each dialog starts beside the file, or in /etc before there is one; the Open's filter
+        // stays.
+        const QList<std::pair<QString, FileDialogSettings>> expected {
+            {"save", {"Сохраняемся", "hosts", "", "", 0, "/etc"}},
+            {"open", {"Открыть", "hosts", "hosts", "hosts|hosts", 1, m_dir.path()}},
+            {"save", {"Сохраняемся", "hosts", "hosts", "hosts|hosts", 1, m_dir.path()}}};
         QCOMPARE(w.dialogs.fileDialogs, expected);
     }
 };

@@ -24,7 +24,8 @@ class TestPrivilegedSave : public QObject {
 private slots:
     void aGrantNamesOneFileForThisEditorAlone()
     {
-        PkexecRights rights({"/usr/bin/pkexec", qEnvironmentVariable("ZARVELLO_HELPER")}, 20000, 3000);
+        PkexecRights rights({"/usr/bin/pkexec", qEnvironmentVariable("ZARVELLO_HELPER")}, 20000,
+                            3000);
         Saver saver(&rights);
         EditorState state;
         ScriptedDialogs dialogs;
@@ -35,8 +36,18 @@ private slots:
             AddEntry(state, dialogs, saver, name);
             return dialogs.messages.join(' ');
         };
-        const auto failure = [](const QString& file, int error, FileError::Reason reason = {}, FileError::FileState state = {}, bool refused = false) {
-            return "Ошибка: " + FileError{"/mnt/" + file, FileError::Operation::Write, reason, error, state, 0, 0, refused}.message();
+        const auto failure = [](const QString& file, int error, FileError::Reason reason = {},
+                                FileError::FileState state = {}, bool refused = false) {
+            return "Ошибка: "
+                + FileError {"/mnt/" + file,
+                             FileError::Operation::Write,
+                             reason,
+                             error,
+                             state,
+                             0,
+                             0,
+                             refused}
+                      .message();
         };
 
         // The window's timers run on while polkit thinks.
@@ -52,17 +63,23 @@ private slots:
 
         // Another process of the same person reaches neither into the editor nor the helper.
         QProcess other;
-        other.start("sh", {"-c", R"(ls /proc/$0/fd >/dev/null 2>&1 && echo listed; for fd in /proc/$0/fd/*; do printf %s "$1" >"$fd"; done 2>/dev/null; sleep 0.5)",
-                           QString::number(::getpid()), "7 14 6\n/mnt/granted-1stolen"});
+        other.start(
+            "sh",
+            {"-c",
+             R"(ls /proc/$0/fd >/dev/null 2>&1 && echo listed; for fd in /proc/$0/fd/*; do printf %s "$1" >"$fd"; done 2>/dev/null; sleep 0.5)",
+             QString::number(::getpid()), "7 14 6\n/mnt/granted-1stolen"});
         QVERIFY(other.waitForFinished());
         QCOMPARE(other.readAllStandardOutput(), QByteArray());
         QCOMPARE(readBytes("/mnt/granted-1"), joinLines(state.hostList().lines()));
 
         // A helper that stops answering is let go, and its late answer is nobody's.
         askTheScript("stop");
-        QCOMPARE(add("granted-1", "c.example"), failure("granted-1", 0, FileError::Reason::NoAnswer, FileError::FileState::OldOrNew));
+        QCOMPARE(
+            add("granted-1", "c.example"),
+            failure("granted-1", 0, FileError::Reason::NoAnswer, FileError::FileState::OldOrNew));
         askTheScript("resume");
-        QCOMPARE(add("private/missing/granted", "d.example"), failure("private/missing/granted", ENOENT));
+        QCOMPARE(add("private/missing/granted", "d.example"),
+                 failure("private/missing/granted", ENOENT));
         QCOMPARE(rights.launches(), 2);
 
         // A grant covers the file it named: another one is asked for anew.
@@ -73,7 +90,8 @@ private slots:
         QCOMPARE(readBytes("/mnt/granted-2"), joinLines(state.hostList().lines()));
         QCOMPARE(rights.launches(), 4);
         struct stat file = {};
-        QVERIFY(::stat("/mnt/granted-2", &file) == 0 && file.st_uid == 0 && (file.st_mode & 07777) == 0644);
+        QVERIFY(::stat("/mnt/granted-2", &file) == 0 && file.st_uid == 0
+                && (file.st_mode & 07777) == 0644);
     }
 };
 

@@ -15,7 +15,8 @@ HostListView::HostListView(QWidget* parent)
     // Every row is one line of the same height, so 32767 entries scroll without measuring each.
     setUniformItemSizes(true);
     setItemDelegate(new EntryDelegate(this));
-    connect(this, &QListView::clicked, this, [this](const QModelIndex& index) { emit entryChosen(index.row()); });
+    connect(this, &QListView::clicked, this,
+            [this](const QModelIndex& index) { emit entryChosen(index.row()); });
 }
 
 int HostListView::selectedRow() const

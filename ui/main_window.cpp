@@ -12,11 +12,11 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
-#include <QPixmap>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
@@ -34,7 +34,8 @@ QIcon programIcon()
 {
     QList<QRgb> palette(std::begin(iconPalette), std::end(iconPalette));
     QIcon icon;
-    for (const auto& [size, pixels] : {std::pair{16, iconPixels16}, std::pair{32, iconPixels32}}) {
+    for (const auto& [size, pixels] :
+         {std::pair {16, iconPixels16}, std::pair {32, iconPixels32}}) {
         QImage image(pixels, size, size, size, QImage::Format_Indexed8);
         image.setColorTable(palette);
         icon.addPixmap(QPixmap::fromImage(image));
@@ -48,10 +49,8 @@ struct TwipRect {
     int left, top, width, height;
 };
 constexpr TwipRect layoutInTwips[] = {
-    {"client", 0, 0, 6270, 5070},
-    {"List1", 0, 0, 6255, 4350},
-    {"Text1", 0, 4440, 6255, 285},
-    {"Command1", 2280, 4800, 3975, 255},
+    {"client", 0, 0, 6270, 5070},     {"List1", 0, 0, 6255, 4350},
+    {"Text1", 0, 4440, 6255, 285},    {"Command1", 2280, 4800, 3975, 255},
     {"Check1", 120, 4800, 2055, 255},
 };
 
@@ -81,10 +80,12 @@ MainWindow::MainWindow(Dialogs& dialogs, Saver& saver, QWidget* parent)
 
     // The event wiring, all of it.
     connect(Command1, &QPushButton::clicked, this, &MainWindow::addEntry);
-    connect(List1, &HostListView::entryChosen, this, [this](int position) { EditEntry(m_state, m_dialogs, position); });
+    connect(List1, &HostListView::entryChosen, this,
+            [this](int position) { EditEntry(m_state, m_dialogs, position); });
     connect(open, &QAction::triggered, this, [this] { OpenCommand(m_state, dlgFile, m_dialogs); });
     connect(save, &QAction::triggered, this, [this] { SaveCommand(m_state, m_dialogs, m_saver); });
-    connect(save_as, &QAction::triggered, this, [this] { SaveAsCommand(m_state, dlgFile, m_dialogs, m_saver); });
+    connect(save_as, &QAction::triggered, this,
+            [this] { SaveAsCommand(m_state, dlgFile, m_dialogs, m_saver); });
     connect(ends, &QAction::triggered, this, &ExitCommand);
     connect(&m_saver, &Saver::waiting, this, &MainWindow::waitFor);
 
@@ -134,8 +135,8 @@ double MainWindow::pixelsPerTwip() const
     // pixel (418 x 338 for the client area). Twips are physical units, so the rate follows the
     // screen's logical dpi; and a larger desktop font grows every control with its caption.
     constexpr double referencePoints = 9;
-    const double points = font().pointSizeF() > 0 ? font().pointSizeF()
-                                                  : QFontInfo(font()).pointSizeF();
+    const double points =
+        font().pointSizeF() > 0 ? font().pointSizeF() : QFontInfo(font()).pointSizeF();
     return logicalDpiY() / 1440.0 * points / referencePoints;
 }
 

@@ -15,7 +15,8 @@ QValidator::State OneLineValidator::validate(QString& input, int& position) cons
     while (head < shorter && input[head] == m_last[head])
         ++head;
     qsizetype tail = 0;
-    while (tail < shorter - head && input[input.size() - 1 - tail] == m_last[m_last.size() - 1 - tail])
+    while (tail < shorter - head
+           && input[input.size() - 1 - tail] == m_last[m_last.size() - 1 - tail])
         ++tail;
     const QString inserted = input.mid(head, input.size() - head - tail);
     const QString kept = oneLine(inserted);

@@ -35,7 +35,8 @@ public:
         auto* listing = findChild<QFileSystemModel*>();
         if (!nameField || !listing)
             return;
-        connect(nameField, &QLineEdit::textEdited, this, [this](const QString& text) { m_typed = text; });
+        connect(nameField, &QLineEdit::textEdited, this,
+                [this](const QString& text) { m_typed = text; });
         const auto restore = [this, nameField] {
             if (!m_typed.isNull() && nameField->text() != m_typed)
                 nameField->setText(m_typed);
@@ -105,7 +106,8 @@ public:
     }
 };
 
-std::optional<QString> choosePath(QWidget* parent, const FileDialogSettings& settings, QFileDialog::AcceptMode mode)
+std::optional<QString> choosePath(QWidget* parent, const FileDialogSettings& settings,
+                                  QFileDialog::AcceptMode mode)
 {
     HostsFileDialog dialog(parent, settings);
     // Qt's own dialog looks and behaves the same on every desktop and speaks Russian with Qt.
@@ -138,7 +140,8 @@ void QtDialogs::showMessage(const QString& prompt, const QString& title)
     box.exec();
 }
 
-std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& title, const QString& defaultText)
+std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& title,
+                                          const QString& defaultText)
 {
     EditPrompt dialog(m_parent);
     dialog.setInputMode(QInputDialog::TextInput);

@@ -19,7 +19,8 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
 
     void showMessage(const QString& prompt, const QString& title) override;
-    std::optional<QString> askText(const QString& prompt, const QString& title, const QString& defaultText) override;
+    std::optional<QString> askText(const QString& prompt, const QString& title,
+                                   const QString& defaultText) override;
     std::optional<QString> chooseOpenPath(const FileDialogSettings& settings) override;
     std::optional<QString> chooseSavePath(const FileDialogSettings& settings) override;
 

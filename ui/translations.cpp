@@ -14,7 +14,8 @@ void installRussianTranslation(QCoreApplication& app)
     const QLocale russian(QLocale::Russian, QLocale::Russia);
     QLocale::setDefault(russian);
     auto* translator = new QTranslator(&app);
-    if (translator->load(russian, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (translator->load(russian, "qtbase", "_",
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
     else
         delete translator;

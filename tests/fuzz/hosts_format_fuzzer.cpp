@@ -44,7 +44,10 @@ QList<QByteArray> split(QByteArrayView bytes, qsizetype piece)
 
 class Silent : public Dialogs {
     void showMessage(const QString&, const QString&) override {}
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override { return {}; }
+    std::optional<QString> askText(const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
     std::optional<QString> chooseOpenPath(const FileDialogSettings&) override { return {}; }
     std::optional<QString> chooseSavePath(const FileDialogSettings&) override { return {}; }
 };
@@ -55,7 +58,8 @@ class Silent : public Dialogs {
 void checkMerge(const QList<QByteArray>& lines)
 {
     const qsizetype third = lines.size() / 3;
-    const QList<QByteArray> base = lines.first(third), current = lines.sliced(third, third), list = lines.sliced(2 * third);
+    const QList<QByteArray> base = lines.first(third), current = lines.sliced(third, third),
+                            list = lines.sliced(2 * third);
     const FileChanges changes = fileChanges(base, current, list);
     QHash<QByteArray, qsizetype> have, gained, listed;
     for (const QByteArray& line : list + changes.added)
@@ -72,7 +76,9 @@ void checkMerge(const QList<QByteArray>& lines)
     }
     for (const QByteArray& line : lines) {
         const qsizetype g = gained.value(line), l = listed.value(line);
-        check(have.value(line) == l + std::max<qsizetype>(g, 0) - std::min(l, std::max<qsizetype>(-g, 0)), "the merge lost or made up a line");
+        check(have.value(line)
+                  == l + std::max<qsizetype>(g, 0) - std::min(l, std::max<qsizetype>(-g, 0)),
+              "the merge lost or made up a line");
     }
 }
 
@@ -80,14 +86,16 @@ void checkProtocol(QByteArrayView bytes)
 {
     const protocol::Parsed parsed = protocol::parseRequest(bytes);
     if (parsed.status == protocol::Parsed::Status::Complete)
-        check(protocol::encodeRequest(parsed.request.number, parsed.request.path, parsed.request.content)
+        check(protocol::encodeRequest(parsed.request.number, parsed.request.path,
+                                      parsed.request.content)
                   == bytes.first(parsed.consumed),
               "a request that does not encode back to its bytes");
     std::optional<FileError> answer;
     const QByteArrayView line = bytes.first(std::max<qsizetype>(bytes.indexOf('\n'), 0));
     const quint64 number = line.first(std::max<qsizetype>(line.indexOf(' '), 0)).toULongLong();
     if (protocol::decodeAnswer(line, number, {}, answer))
-        check(protocol::encodeAnswer(number, answer) == line.toByteArray() + '\n', "an answer that does not encode back");
+        check(protocol::encodeAnswer(number, answer) == line.toByteArray() + '\n',
+              "an answer that does not encode back");
 }
 
 } // namespace
@@ -97,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     checkProtocol(bytes);
     const QList<QByteArray> lines = split(bytes, qsizetype(size % 7) + 1);
-    check(lines == referenceLines(bytes.toByteArray()) && lines == split(bytes, 1 << 16), "the lines are not those of the file");
+    check(lines == referenceLines(bytes.toByteArray()) && lines == split(bytes, 1 << 16),
+          "the lines are not those of the file");
     if (lines.size() >= HostList::MaxCount)
         return 0;
     checkMerge(lines);
@@ -106,7 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // after another gives, the name on one line whatever it holds.
     EditorState state;
     const qsizetype half = lines.size() / 2;
-    check(state.hostList().addLines(lines.first(half)) && state.hostList().addLines(lines.sliced(half)), "adding");
+    check(state.hostList().addLines(lines.first(half))
+              && state.hostList().addLines(lines.sliced(half)),
+          "adding");
     const QString typed = decodeLine(bytes.first(std::min<qsizetype>(bytes.size(), 64)));
     Silent silent;
     Saver saver;
@@ -133,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     state.setCurrentPath(file);
     check(!SaveHostsFile(state, saver, silent), "saving");
     const ReadResult saved = readHostsFile(file, HostList::MaxCount);
-    check(joinLines(saved.lines) == joinLines(sorted) && saved.lines == sorted, "saved and loaded back differently");
+    check(joinLines(saved.lines) == joinLines(sorted) && saved.lines == sorted,
+          "saved and loaded back differently");
     return 0;
 }

@@ -11,7 +11,8 @@ int main(int, char* argv[])
     for (const QString& name : names) {
         QFile file(folder.filePath(name));
         const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                               size_t(bytes.size()));
     }
     std::printf("%lld inputs replayed\n", qlonglong(names.size()));
     return names.isEmpty();
