@@ -14,7 +14,7 @@ namespace zarvello {
 
 inline long peakKilobytes()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }

@@ -17,8 +17,8 @@ std::optional<Fingerprint> Fingerprint::of(const QString& path)
     const auto nanoseconds = [](const timespec& t) {
         return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
     };
-    return Fingerprint {info.st_dev, info.st_ino, info.st_size, nanoseconds(info.st_mtim),
-                        nanoseconds(info.st_ctim)};
+    return Fingerprint{info.st_dev, info.st_ino, info.st_size, nanoseconds(info.st_mtim),
+                       nanoseconds(info.st_ctim)};
 }
 
 FileChanges fileChanges(const QList<QByteArray>& base, const QList<QByteArray>& current,

@@ -21,7 +21,7 @@ constexpr qsizetype ChunkSize = 64 * 1024;
 
 FileError systemFailure(const QString& path, int error)
 {
-    return FileError {path, FileError::Operation::Read, FileError::Reason::System, error};
+    return FileError{path, FileError::Operation::Read, FileError::Reason::System, error};
 }
 
 } // namespace
@@ -90,19 +90,19 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         return result;
     }
     result.fingerprint =
-        Fingerprint {info.st_dev, info.st_ino, info.st_size,
-                     qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-                     qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
+        Fingerprint{info.st_dev, info.st_ino, info.st_size,
+                    qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+                    qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
     if (S_ISDIR(info.st_mode)) {
         result.error = systemFailure(path, EISDIR);
         return result;
     }
     if (!S_ISREG(info.st_mode)) {
-        result.error = FileError {path, Op::Read, FileError::Reason::NotRegularFile};
+        result.error = FileError{path, Op::Read, FileError::Reason::NotRegularFile};
         return result;
     }
 
-    FileError tooLarge {path, Op::Read, FileError::Reason::TooLarge};
+    FileError tooLarge{path, Op::Read, FileError::Reason::TooLarge};
     tooLarge.maxMebibytes = MaxHostsFileSize >> 20;
     if (info.st_size > MaxHostsFileSize) {
         result.error = tooLarge;
@@ -134,7 +134,7 @@ ReadResult readHostsFile(const QString& path, int maxLines)
     }
     splitter.finish(result.lines);
     if (result.lines.size() > maxLines)
-        result.error = FileError {path, Op::Read, FileError::Reason::TooManyEntries};
+        result.error = FileError{path, Op::Read, FileError::Reason::TooManyEntries};
     return result;
 }
 
@@ -194,7 +194,7 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
             if (now.error
                 || list.Count() - changes.removed.size() + changes.added.size()
                     > HostList::MaxCount)
-                return FileError {
+                return FileError{
                     path, FileError::Operation::Write, FileError::Reason::TooManyEntries, 0,
                     {},   HostList::MaxCount};
             list.removeLines(changes.removed);

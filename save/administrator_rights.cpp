@@ -58,7 +58,7 @@ Rights::Result PkexecRights::write(const QString& path, const QByteArray& bytes)
         }
     }
     const quint64 number = ++m_requests;
-    Result result {Outcome::Answered, {}};
+    Result result{Outcome::Answered, {}};
     if (!exchange(protocol::encodeRequest(number, target, bytes), m_timeoutMs, line)
         || !protocol::decodeAnswer(line, number, path, result.error)) {
         letGo(true);

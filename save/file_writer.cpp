@@ -90,13 +90,13 @@ std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
     int links = 0;
     while (folder.valid()) {
         if (forAnother && !onlyRootWrites(folder.get()))
-            return Refusal {EACCES, FileError::Reason::UnsafeFolder};
+            return Refusal{EACCES, FileError::Reason::UnsafeFolder};
         const QByteArray part = pending.front();
         pending.pop_front();
         const bool last = pending.empty();
         if (part.isEmpty() || part == "." || part == "..") {
             if (last)
-                return Refusal {EISDIR};
+                return Refusal{EISDIR};
             if (part == "..")
                 folder = Descriptor(openFolder(folder.get(), ".."));
             continue;
@@ -104,32 +104,32 @@ std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
         struct stat info {};
         if (::fstatat(folder.get(), part.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT && last)
-                return Location {std::move(folder), part};
-            return Refusal {errno};
+                return Location{std::move(folder), part};
+            return Refusal{errno};
         }
         if (S_ISLNK(info.st_mode)) {
             if (++links > MaxLinks)
-                return Refusal {ELOOP};
+                return Refusal{ELOOP};
             if (forAnother && info.st_uid != 0)
-                return Refusal {EACCES, FileError::Reason::UnsafeLink};
+                return Refusal{EACCES, FileError::Reason::UnsafeLink};
             if (!mayFollow(folder.get(), info))
-                return Refusal {EACCES, FileError::Reason::ForeignLink};
+                return Refusal{EACCES, FileError::Reason::ForeignLink};
             const QByteArray target = readLink(folder.get(), part);
             if (target.isEmpty())
-                return Refusal {ENOENT};
+                return Refusal{ENOENT};
             pushFront(pending, target);
             if (target.startsWith('/'))
                 folder = Descriptor(openFolder(AT_FDCWD, "/"));
             continue;
         }
         if (last)
-            return Location {std::move(folder), part, true, info};
+            return Location{std::move(folder), part, true, info};
         if (!S_ISDIR(info.st_mode))
-            return Refusal {ENOTDIR};
+            return Refusal{ENOTDIR};
         // O_NOFOLLOW: a folder swapped for a link since fstatat fails here instead of leading away.
         folder = Descriptor(openFolder(folder.get(), part.constData()));
     }
-    return Refusal {errno};
+    return Refusal{errno};
 }
 
 int writeAllAt(int fd, const QByteArray& bytes, off_t offset)
@@ -418,12 +418,12 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
     int notRemoved = 0; // the errno of a copy of ours that could not be removed
     // An existing file's content stays private to the owner until the file has the old mode.
     if (const int error = createTemporary(at.folder.get(), at.exists ? 0600 : 0666, temporary))
-        return onlyInPlace(error, at) ? rewriteInPlace(at, bytes, state) : Refusal {error};
+        return onlyInPlace(error, at) ? rewriteInPlace(at, bytes, state) : Refusal{error};
     const auto discard = [&](int error) {
         if (!temporary.name.isEmpty()
             && ::unlinkat(at.folder.get(), temporary.name.constData(), 0) != 0)
             notRemoved = errno;
-        return Refusal {error};
+        return Refusal{error};
     };
     // Saved in place, but with our copy beside it: the person hears of both.
     const auto inPlace = [&] {
@@ -431,7 +431,7 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
         if (refusal.error != 0 || refusal.reason != FileError::Reason::System || notRemoved == 0)
             return refusal;
         state = State::Saved;
-        return Refusal {notRemoved, FileError::Reason::CopyLeft};
+        return Refusal{notRemoved, FileError::Reason::CopyLeft};
     };
     if (at.exists && !keepsEverything(at, temporary.file.get())) {
         discard(0);
@@ -474,7 +474,7 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
 std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArray& bytes,
                                          Rules rules)
 {
-    FileError failure {QFile::decodeName(path), Op::Write};
+    FileError failure{QFile::decodeName(path), Op::Write};
     const auto fail = [&](const Refusal& refusal) -> std::optional<FileError> {
         failure.reason = refusal.reason;
         failure.systemError = refusal.error;

@@ -22,7 +22,7 @@ bool send(QByteArrayView bytes)
 
 FileError refused(int error)
 {
-    return FileError {{}, FileError::Operation::Write, FileError::Reason::System, error};
+    return FileError{{}, FileError::Operation::Write, FileError::Reason::System, error};
 }
 
 // Nothing of the caller's process limits what root writes or how: a new file gets the usual

@@ -103,8 +103,8 @@ bool decodeAnswer(QByteArrayView line, quint64 requestNumber, const QString& pat
     const auto state = number(fields[4], int(FileError::FileState::OldOrNew));
     if (!error || !reason || !state)
         return false;
-    result = FileError {path, FileError::Operation::Write, FileError::Reason(*reason), int(*error),
-                        FileError::FileState(*state)};
+    result = FileError{path, FileError::Operation::Write, FileError::Reason(*reason), int(*error),
+                       FileError::FileState(*state)};
     return true;
 }
 

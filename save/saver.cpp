@@ -39,8 +39,8 @@ std::optional<FileError> Saver::save(const QString& path, const QByteArray& byte
     if (granted.outcome == Rights::Outcome::Answered)
         return granted.error;
     if (granted.outcome == Rights::Outcome::NoAnswer)
-        return FileError {path, FileError::Operation::Write, FileError::Reason::NoAnswer, 0,
-                          FileError::FileState::OldOrNew};
+        return FileError{path, FileError::Operation::Write, FileError::Reason::NoAnswer, 0,
+                         FileError::FileState::OldOrNew};
     error->adminRefused = true;
     return error;
 }

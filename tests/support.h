@@ -79,7 +79,7 @@ private:
 struct WindowFixture {
     ScriptedDialogs dialogs;
     Saver saver;
-    MainWindow window {dialogs, saver};
+    MainWindow window{dialogs, saver};
     EditorState& state = window.state();
 
     template <typename T> T* get(const char* name) { return window.findChild<T*>(name); }

@@ -35,17 +35,17 @@ private slots:
         QTest::addColumn<QStringList>("inputs");
         QTest::addColumn<bool>("autosave");
         QTest::addColumn<QString>("entries");
-        QTest::newRow("a name") << QStringList {"foo"} << false << "127.0.0.1 foo ##";
-        QTest::newRow("sorted, twice") << QStringList {"b", "a", "b"} << false
+        QTest::newRow("a name") << QStringList{"foo"} << false << "127.0.0.1 foo ##";
+        QTest::newRow("sorted, twice") << QStringList{"b", "a", "b"} << false
                                        << "127.0.0.1 a ##|127.0.0.1 b ##|127.0.0.1 b ##";
-        QTest::newRow("empty") << QStringList {""} << false << "";
-        QTest::newRow("a space") << QStringList {" "} << false << "127.0.0.1   ##";
+        QTest::newRow("empty") << QStringList{""} << false << "";
+        QTest::newRow("a space") << QStringList{" "} << false << "127.0.0.1   ##";
         QTest::newRow("pasted line breaks")
-            << QStringList {"a\r\nb\rc\nd"} << false << "127.0.0.1 a b c d ##";
+            << QStringList{"a\r\nb\rc\nd"} << false << "127.0.0.1 a b c d ##";
         QTest::newRow("autosaved")
-            << QStringList {"foo", "bar"} << true << "127.0.0.1 bar ##|127.0.0.1 foo ##";
+            << QStringList{"foo", "bar"} << true << "127.0.0.1 bar ##|127.0.0.1 foo ##";
         QTest::newRow("empty, autosaved all the same")
-            << QStringList {"foo", ""} << true << "127.0.0.1 foo ##";
+            << QStringList{"foo", ""} << true << "127.0.0.1 foo ##";
     }
 
     void addEntry()
@@ -81,30 +81,30 @@ private slots:
         };
         const QByteArray x = "127.0.0.1 x ##\r\n";
         QTest::newRow("a line added")
-            << Outside {"a\r\nb\r\n", "a\r\nb\r\nc\r\n", x + "a\r\nb\r\nc\r\n", merged(1, 0)};
+            << Outside{"a\r\nb\r\n", "a\r\nb\r\nc\r\n", x + "a\r\nb\r\nc\r\n", merged(1, 0)};
         QTest::newRow("a line removed")
-            << Outside {"a\r\nb\r\n", "b\r\n", x + "b\r\n", merged(0, 1)};
+            << Outside{"a\r\nb\r\n", "b\r\n", x + "b\r\n", merged(0, 1)};
         QTest::newRow("one of two equal lines removed")
-            << Outside {"a\r\na\r\nb\r\n", "a\r\nb\r\n", x + "a\r\nb\r\n", merged(0, 1)};
+            << Outside{"a\r\na\r\nb\r\n", "a\r\nb\r\n", x + "a\r\nb\r\n", merged(0, 1)};
         QTest::newRow("a retyped line removed there stays")
-            << Outside {"a\r\ne\r\n", "a\r\n", x + "a\r\nE\r\n", ""};
-        QTest::newRow("emptied") << Outside {"a\r\nb\r\n", "", x, merged(0, 2)};
-        QTest::newRow("only touched") << Outside {"a\r\nb\r\n", "<touched>", x + "a\r\nb\r\n", ""};
-        QTest::newRow("gone") << Outside {
+            << Outside{"a\r\ne\r\n", "a\r\n", x + "a\r\nE\r\n", ""};
+        QTest::newRow("emptied") << Outside{"a\r\nb\r\n", "", x, merged(0, 2)};
+        QTest::newRow("only touched") << Outside{"a\r\nb\r\n", "<touched>", x + "a\r\nb\r\n", ""};
+        QTest::newRow("gone") << Outside{
             "a\r\nb\r\n", "<missing>", x + "a\r\nb\r\n",
             "Сохранение: Файл «%3» пропал или перестал читаться после того, как программа его "
             "открыла или сохранила. Он записан заново из списка."};
         const QByteArray full = QByteArray("y\r\n").repeated(HostList::MaxCount);
         QTest::newRow("grown past the list's room")
-            << Outside {"a\r\nb\r\n", full, full,
-                        "Ошибка: "
-                            + FileError {"%3",
-                                         FileError::Operation::Write,
-                                         FileError::Reason::TooManyEntries,
-                                         0,
-                                         {},
-                                         HostList::MaxCount}
-                                  .message()};
+            << Outside{"a\r\nb\r\n", full, full,
+                       "Ошибка: "
+                           + FileError{"%3",
+                                       FileError::Operation::Write,
+                                       FileError::Reason::TooManyEntries,
+                                       0,
+                                       {},
+                                       HostList::MaxCount}
+                                 .message()};
     }
 
     void aSaveTakesInWhatAnotherProgramChanged()
@@ -144,11 +144,11 @@ private slots:
         Saver saver(nullptr, [](const QString& path, const QByteArray& bytes) {
             return Saver::writeAsOwner(path, bytes)
                 ? std::nullopt
-                : std::optional(FileError {path,
-                                           FileError::Operation::Write,
-                                           {},
-                                           EIO,
-                                           FileError::FileState::WrittenNotDurable});
+                : std::optional(FileError{path,
+                                          FileError::Operation::Write,
+                                          {},
+                                          EIO,
+                                          FileError::FileState::WrittenNotDurable});
         });
         writeBytes(path("written, not durable"), "");
         QVERIFY(!LoadHostsFile(state, path("written, not durable")));
@@ -177,8 +177,8 @@ private slots:
                  QStringList({"Ошибка: Список полон: в нём уже 32767 записей, больше добавить "
                               "нельзя. Запись «foo» не добавлена.",
                               "Ошибка: "
-                                  + FileError {path("missing/hosts"), FileError::Operation::Write,
-                                               FileError::Reason::System, ENOENT}
+                                  + FileError{path("missing/hosts"), FileError::Operation::Write,
+                                              FileError::Reason::System, ENOENT}
                                         .message()}));
     }
 
@@ -240,7 +240,7 @@ private slots:
         // A file that is not loaded adds nothing; the message names the reason and the limit.
         const auto refused = [&](const char* tag, const QString& name, FileError::Reason reason,
                                  int error, int maxEntries = 0, int maxMebibytes = 0) {
-            const FileError expected {
+            const FileError expected{
                 path(name),  FileError::Operation::Read, reason, error, {}, maxEntries,
                 maxMebibytes};
             QTest::newRow(tag) << std::optional(path(name))
@@ -289,7 +289,7 @@ private slots:
         QCOMPARE(readBytes(path("saved")), QByteArray("127.0.0.1 c ##\r\nx\r\n"));
         // Each dialog starts beside the file, or in /etc before there is one; the Open's filter
         // stays.
-        const QList<std::pair<QString, FileDialogSettings>> expected {
+        const QList<std::pair<QString, FileDialogSettings>> expected{
             {"save", {"Сохраняемся", "hosts", "", "", 0, "/etc"}},
             {"open", {"Открыть", "hosts", "hosts", "hosts|hosts", 1, m_dir.path()}},
             {"save", {"Сохраняемся", "hosts", "hosts", "hosts|hosts", 1, m_dir.path()}}};

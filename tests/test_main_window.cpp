@@ -49,7 +49,7 @@ private slots:
         QTest::addColumn<qreal>("points");
         QTest::addColumn<QSize>(
             "client"); // 6270 x 5070 twips, 15 to the pixel at 9 pt, Qt's default
-        for (const auto& [points, client] : {std::pair {8.0, QSize(372, 300)},
+        for (const auto& [points, client] : {std::pair{8.0, QSize(372, 300)},
                                              {9.0, QSize(418, 338)},
                                              {11.0, QSize(511, 413)},
                                              {14.0, QSize(650, 526)},
@@ -89,7 +89,7 @@ private slots:
         QTest::addColumn<QKeySequence>("keys"); // Alt alone is a tap: pressed and released
         QTest::addColumn<bool>("opens");
         for (const QString& style : QStyleFactory::keys())
-            for (const auto& [keys, opens] : {std::pair {QKeySequence(Qt::Key_F10), true},
+            for (const auto& [keys, opens] : {std::pair{QKeySequence(Qt::Key_F10), true},
                                               {QKeySequence(Qt::Key_Alt), true},
                                               {QKeySequence(Qt::ALT | Qt::Key_Left), false}})
                 QTest::addRow("%s, %s", qPrintable(style), qPrintable(keys.toString()))
@@ -160,7 +160,7 @@ private slots:
         Saver saver(
             &rights,
             [](const QString& path, const QByteArray&) {
-                return std::optional(FileError {path, FileError::Operation::Write, {}, EACCES});
+                return std::optional(FileError{path, FileError::Operation::Write, {}, EACCES});
             },
             false);
         ScriptedDialogs dialogs;

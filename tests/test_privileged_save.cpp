@@ -39,14 +39,8 @@ private slots:
         const auto failure = [](const QString& file, int error, FileError::Reason reason = {},
                                 FileError::FileState state = {}, bool refused = false) {
             return "Ошибка: "
-                + FileError {"/mnt/" + file,
-                             FileError::Operation::Write,
-                             reason,
-                             error,
-                             state,
-                             0,
-                             0,
-                             refused}
+                + FileError{"/mnt/" + file, FileError::Operation::Write, reason, error, state, 0, 0,
+                            refused}
                       .message();
         };
 

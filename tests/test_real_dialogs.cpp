@@ -7,7 +7,7 @@ class TestRealDialogs : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
     QWidget m_parent;
-    QtDialogs m_dialogs {&m_parent};
+    QtDialogs m_dialogs{&m_parent};
 
 private slots:
     void initTestCase() { installRussianTranslation(*QCoreApplication::instance()); }
@@ -112,8 +112,8 @@ private slots:
         writeBytes(m_dir.filePath("hosts"), "x\r\n");
         writeBytes(m_dir.filePath("other"), "y\r\n");
         QDir(m_dir.path()).mkdir("folder");
-        const FileDialogSettings settings {"Открыть",           "hosts", "hosts",
-                                           "все|*|hosts|hosts", 2,       m_dir.path()};
+        const FileDialogSettings settings{"Открыть",           "hosts", "hosts",
+                                          "все|*|hosts|hosts", 2,       m_dir.path()};
         QString shown;
         whenModal<QFileDialog>([&](QFileDialog* dialog) {
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");

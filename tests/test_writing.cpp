@@ -36,7 +36,7 @@ QByteArray shell(const QString& script, const QString& file, const QByteArray& i
 // The helper's greeting and its answer to the first request.
 QByteArray answer(int error, FileError::Reason reason = {}, FileError::FileState state = {})
 {
-    return "ready\n" + protocol::encodeAnswer(1, FileError {{}, {}, reason, error, state});
+    return "ready\n" + protocol::encodeAnswer(1, FileError{{}, {}, reason, error, state});
 }
 
 const QByteArray Ok = "ready\n1 ok\n";
@@ -59,7 +59,7 @@ struct RecordedRights : Rights {
     QStringList asked;
     Result write(const QString& path, const QByteArray&) override
     {
-        return asked << path, Result {outcome, {}};
+        return asked << path, Result{outcome, {}};
     }
 };
 
@@ -86,39 +86,38 @@ private slots:
         const auto fault = [](const char* call, int error, int flags = 0, int skip = 0) {
             return QString::asprintf("%s %d %d %d", call, error, flags, skip);
         };
-        const QString helper = Case {}.command;
+        const QString helper = Case{}.command;
         using Reason = FileError::Reason;
         using State = FileError::FileState;
         // What is kept.
-        QTest::newRow("owner, group, mode") << Case {
+        QTest::newRow("owner, group, mode") << Case{
             .setup = R"(chown 1000:1000 "$F"; chmod 2640 "$F")", .output = Ok, .after = "new"};
         const QString attributes =
             R"(setfacl -m g:1000:rw "$F"; setfattr -n user.note -v keep "$F")";
         QTest::newRow("ACL and extended attribute")
-            << Case {.setup = attributes, .output = Ok, .after = "new"};
+            << Case{.setup = attributes, .output = Ok, .after = "new"};
         QTest::newRow("no ACL from the folder")
-            << Case {.setup = R"(setfacl -d -m u:1000:rwx "$D")", .output = Ok, .after = "new"};
-        QTest::newRow("hard link") << Case {.setup = R"(ln "$F" "$D/other")",
-                                            .command = helper + R"(; cat "$D/other")",
-                                            .output = Ok + New,
-                                            .after = "new"};
-        QTest::newRow("symbolic link")
-            << Case {.setup = R"(mv "$F" "$D/real"; ln -s real "$F")",
-                     .command = helper + R"(; test -L "$F" && echo link)",
-                     .output = Ok + "link\n",
-                     .after = "new"};
+            << Case{.setup = R"(setfacl -d -m u:1000:rwx "$D")", .output = Ok, .after = "new"};
+        QTest::newRow("hard link") << Case{.setup = R"(ln "$F" "$D/other")",
+                                           .command = helper + R"(; cat "$D/other")",
+                                           .output = Ok + New,
+                                           .after = "new"};
+        QTest::newRow("symbolic link") << Case{.setup = R"(mv "$F" "$D/real"; ln -s real "$F")",
+                                               .command = helper + R"(; test -L "$F" && echo link)",
+                                               .output = Ok + "link\n",
+                                               .after = "new"};
         QTest::newRow("saved by a group member")
-            << Case {.setup = R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")",
-                     .command = "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper,
-                     .output = Ok,
-                     .after = "new"};
+            << Case{.setup = R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")",
+                    .command = "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper,
+                    .output = Ok,
+                    .after = "new"};
         // Each call of a save failing; where the rename cannot keep the file (a hard link), in
         // place.
         const QString xattr = R"(setfattr -n user.kept -v 1 "$F")",
                       linked = R"(ln "$F" "$D/other")";
         const auto failing = [&](const char* name, const QString& setup, const QString& call,
                                  const QByteArray& output, const char* after) {
-            QTest::newRow(name) << Case {
+            QTest::newRow(name) << Case{
                 .setup = setup, .fault = call, .output = output, .after = after};
         };
         failing("temporary file not made", xattr, fault("openat", EIO, __O_TMPFILE), answer(EIO),
@@ -144,24 +143,24 @@ private slots:
         failing("the copy's attributes not listed", xattr + R"(; setfacl -d -m u:1000:rwx "$D")",
                 fault("flistxattr", EIO, O_WRONLY), Ok, "new");
         QTest::newRow("rename refused, copy not removed")
-            << Case {.setup = xattr,
-                     .command = helper
-                         + R"(; ls -A "$D" | grep -c zarvello; LD_PRELOAD= rm "$D"/.zarvello-*)",
-                     .fault = fault("renameat", EXDEV) + "; " + fault("unlinkat", EIO),
-                     .output = answer(EIO, Reason::CopyLeft, State::Saved) + "1\n",
-                     .after = "new"};
+            << Case{.setup = xattr,
+                    .command = helper
+                        + R"(; ls -A "$D" | grep -c zarvello; LD_PRELOAD= rm "$D"/.zarvello-*)",
+                    .fault = fault("renameat", EXDEV) + "; " + fault("unlinkat", EIO),
+                    .output = answer(EIO, Reason::CopyLeft, State::Saved) + "1\n",
+                    .after = "new"};
         const QString litter =
             R"(cd "$D" && touch -d -2min .zarvello-Stale123 .zarvello-Owned100 .zarvello-TwoNames .zarvello-toolong1234 && touch .zarvello-Fresh123 && chown 1000 .zarvello-Owned100 && ln .zarvello-TwoNames other && ln -s hosts .zarvello-Linked12 && mkdir .zarvello-Folder12 && touch -h -d -2min .zarvello-Linked12 .zarvello-Folder12)";
-        QTest::newRow("an earlier save's copy removed, nothing else") << Case {
-            .setup = litter, .output = Ok, .after = "new", .removed = ".zarvello-Stale123"};
+        QTest::newRow("an earlier save's copy removed, nothing else")
+            << Case{.setup = litter, .output = Ok, .after = "new", .removed = ".zarvello-Stale123"};
         failing("in place: no room", linked, fault("fallocate", ENOSPC), answer(ENOSPC), "old");
         failing("in place: write", linked, fault("pwrite", EIO, O_RDWR), answer(EIO), "old");
         failing("in place: a longer list needs no cut", linked, fault("ftruncate", EIO), Ok, "new");
-        QTest::newRow("in place: a shorter list not cut") << Case {.setup = linked,
-                                                                   .fault = fault("ftruncate", EIO),
-                                                                   .content = "127.0.0.1 a\n",
-                                                                   .output = answer(EIO),
-                                                                   .after = "old"};
+        QTest::newRow("in place: a shorter list not cut") << Case{.setup = linked,
+                                                                  .fault = fault("ftruncate", EIO),
+                                                                  .content = "127.0.0.1 a\n",
+                                                                  .output = answer(EIO),
+                                                                  .after = "old"};
         failing("in place: sync", linked, fault("fsync", EIO, O_RDWR),
                 answer(EIO, {}, State::WrittenNotDurable), "new");
         failing("in place: close", linked, fault("close", EIO, O_RDWR),
@@ -171,11 +170,11 @@ private slots:
         failing("crash after the rename", {}, fault("fsync", 0, 0, 1), "ready\n", "new");
         failing("crash in place", linked, fault("fallocate", 0), "ready\n", "old");
         QTest::newRow("owner not given, no anonymous files")
-            << Case {.setup = R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")",
-                     .command = "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper,
-                     .fault = fault("openat", EOPNOTSUPP, __O_TMPFILE),
-                     .output = Ok,
-                     .after = "new"};
+            << Case{.setup = R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")",
+                    .command = "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper,
+                    .fault = fault("openat", EOPNOTSUPP, __O_TMPFILE),
+                    .output = Ok,
+                    .after = "new"};
         // Real disks: full, out of inodes, and a bind-mounted file (as /etc/hosts in a container).
         const QString disk =
             R"(exec unshare -m sh -c 'mount --make-rprivate / && mount -t tmpfs -o %1 tmpfs "$D" &&
@@ -184,81 +183,81 @@ private slots:
             R"(mkdir "$D/disk" && cp "$F" "$D/disk/real" && mount --bind "$D/disk/real" "$F" &&)";
         const QString old = R"(cp "$F" "$D/../old")";
         const QByteArray big(256 * 1024, 'x');
-        QTest::newRow("full disk") << Case {.setup = old,
-                                            .command = disk.arg("size=64k", ""),
-                                            .content = big,
-                                            .output = answer(ENOSPC) + "old\nhosts\n"};
-        QTest::newRow("no free inode") << Case {.setup = old,
-                                                .command = disk.arg("nr_inodes=2", ""),
-                                                .output = answer(ENOSPC) + "old\nhosts\n"};
+        QTest::newRow("full disk") << Case{.setup = old,
+                                           .command = disk.arg("size=64k", ""),
+                                           .content = big,
+                                           .output = answer(ENOSPC) + "old\nhosts\n"};
+        QTest::newRow("no free inode") << Case{.setup = old,
+                                               .command = disk.arg("nr_inodes=2", ""),
+                                               .output = answer(ENOSPC) + "old\nhosts\n"};
         QTest::newRow("bind-mounted, full")
-            << Case {.setup = old,
-                     .command = disk.arg("size=64k", bind),
-                     .content = big,
-                     .output = answer(ENOSPC) + "old\ndisk\nhosts\n"};
-        QTest::newRow("bind-mounted: no copy made") << Case {.setup = old,
-                                                             .command = disk.arg("size=64k", bind),
-                                                             .fault = fault("unlinkat", EIO),
-                                                             .output = Ok + "disk\nhosts\n"};
+            << Case{.setup = old,
+                    .command = disk.arg("size=64k", bind),
+                    .content = big,
+                    .output = answer(ENOSPC) + "old\ndisk\nhosts\n"};
+        QTest::newRow("bind-mounted: no copy made") << Case{.setup = old,
+                                                            .command = disk.arg("size=64k", bind),
+                                                            .fault = fault("unlinkat", EIO),
+                                                            .output = Ok + "disk\nhosts\n"};
         // An old file read back in place is never larger than a hosts file, whatever it claims.
         QTest::newRow("in place, old file too large")
-            << Case {.setup = linked + R"(; truncate -s 200M "$F")",
-                     .command = helper + R"(; stat -c %s "$F")",
-                     .output = answer(EFBIG) + "209715200\n"};
+            << Case{.setup = linked + R"(; truncate -s 200M "$F")",
+                    .command = helper + R"(; stat -c %s "$F")",
+                    .output = answer(EFBIG) + "209715200\n"};
         // Nothing of the caller's limits reaches the helper: a new file gets the usual mode, and a
         // size limit does not kill a save halfway.
         QTest::newRow("umask 000")
-            << Case {.command = R"(umask 000; "$HELPER" "$T"; stat -c %a "$T")",
-                     .path = "new",
-                     .output = Ok + "644\n"};
+            << Case{.command = R"(umask 000; "$HELPER" "$T"; stat -c %a "$T")",
+                    .path = "new",
+                    .output = Ok + "644\n"};
         QTest::newRow("a file size limit")
-            << Case {linked,
-                     R"(ulimit -S -f 1; "$HELPER" "$T"; stat -c %s "$F")",
-                     {},
-                     "hosts",
-                     QByteArray(4096, 'x'),
-                     {},
-                     Ok + "4096\n"};
+            << Case{linked,
+                    R"(ulimit -S -f 1; "$HELPER" "$T"; stat -c %s "$F")",
+                    {},
+                    "hosts",
+                    QByteArray(4096, 'x'),
+                    {},
+                    Ok + "4096\n"};
         // Links that nobody planted in a shared sticky folder, which root must not follow.
         const QString shared =
             R"(mkdir -m 1777 "$D/shared" && mkdir -m 0700 "$D/private" && setpriv --reuid 65534 --regid 65534 --clear-groups )";
         const QString planted = helper + R"(; ls -A "$D/private")";
         const QByteArray foreign = answer(EACCES, Reason::ForeignLink);
-        QTest::newRow("planted link to a file") << Case {shared + R"(ln -s "$F" "$D/shared/hosts")",
-                                                         planted,
-                                                         {},
-                                                         "shared/hosts",
-                                                         New,
-                                                         {},
-                                                         foreign,
-                                                         "old"};
+        QTest::newRow("planted link to a file") << Case{shared + R"(ln -s "$F" "$D/shared/hosts")",
+                                                        planted,
+                                                        {},
+                                                        "shared/hosts",
+                                                        New,
+                                                        {},
+                                                        foreign,
+                                                        "old"};
         QTest::newRow("planted dangling link")
-            << Case {shared + R"(ln -s "$D/private/new" "$D/shared/hosts")",
-                     planted,
-                     {},
-                     "shared/hosts",
-                     New,
-                     {},
-                     foreign,
-                     "old"};
+            << Case{shared + R"(ln -s "$D/private/new" "$D/shared/hosts")",
+                    planted,
+                    {},
+                    "shared/hosts",
+                    New,
+                    {},
+                    foreign,
+                    "old"};
         QTest::newRow("planted link to a folder")
-            << Case {shared + R"(ln -s "$D/private" "$D/shared/dir")",
-                     planted,
-                     {},
-                     "shared/dir/hosts",
-                     New,
-                     {},
-                     foreign,
-                     "old"};
+            << Case{shared + R"(ln -s "$D/private" "$D/shared/dir")",
+                    planted,
+                    {},
+                    "shared/dir/hosts",
+                    New,
+                    {},
+                    foreign,
+                    "old"};
         QTest::newRow("the folder owner's link")
-            << Case {R"(mkdir -m 1777 "$D/shared" && ln -s "$F" "$D/shared/hosts")",
-                     helper,
-                     {},
-                     "shared/hosts",
-                     New,
-                     {},
-                     Ok,
-                     "new"};
+            << Case{R"(mkdir -m 1777 "$D/shared" && ln -s "$F" "$D/shared/hosts")",
+                    helper,
+                    {},
+                    "shared/hosts",
+                    New,
+                    {},
+                    Ok,
+                    "new"};
         // Acting for a person, root writes only where root alone decides: each row in a folder of
         // root's own, on a file system of the row's own.
         const QString root =
@@ -266,8 +265,7 @@ private slots:
             printf old >/mnt/hosts && %1 PKEXEC_UID=1000 "$HELPER" "$T"; cat "$T"')";
         const auto forAPerson = [&](const char* name, const QString& setup, const QByteArray& path,
                                     const QByteArray& output) {
-            QTest::newRow(name) << Case {
-                .command = root.arg(setup), .path = path, .output = output};
+            QTest::newRow(name) << Case{.command = root.arg(setup), .path = path, .output = output};
         };
         forAPerson("for a person: root's link", "ln -s hosts /mnt/link &&", "/mnt/link", Ok + New);
         forAPerson("for a person: a folder its group may write",
@@ -281,40 +279,39 @@ private slots:
         forAPerson("for a person: a name that is not UTF-8", R"(T=$(printf "/mnt/h\\377") &&)",
                    "/mnt/h\xff", Ok + New);
         QTest::newRow("for a person: a shared sticky folder")
-            << Case {.command = R"(PKEXEC_UID=1000 "$HELPER" "$T")",
-                     .output = answer(EACCES, Reason::UnsafeFolder),
-                     .after = "old"};
+            << Case{.command = R"(PKEXEC_UID=1000 "$HELPER" "$T")",
+                    .output = answer(EACCES, Reason::UnsafeFolder),
+                    .after = "old"};
         // Requests the helper refuses, writing nothing.
         QTest::newRow("another file than granted")
-            << Case {.command = R"("$HELPER" "$D/other")", .output = answer(EPERM), .after = "old"};
+            << Case{.command = R"("$HELPER" "$D/other")", .output = answer(EPERM), .after = "old"};
         for (const char* path : {"relative/hosts", "/tmp/../hosts", "/tmp/./hosts", "/tmp//hosts"})
-            QTest::addRow("not granted: %s", path) << Case {.path = path, .after = "old"};
-        QTest::newRow("a folder") << Case {
-            .path = "/tmp", .output = answer(EISDIR), .after = "old"};
-        QTest::newRow("a device") << Case {
+            QTest::addRow("not granted: %s", path) << Case{.path = path, .after = "old"};
+        QTest::newRow("a folder") << Case{.path = "/tmp", .output = answer(EISDIR), .after = "old"};
+        QTest::newRow("a device") << Case{
             .path = "/dev/null", .output = answer(0, Reason::NotRegularFile), .after = "old"};
-        QTest::newRow("a link to itself") << Case {.setup = R"(ln -s loop "$D/loop")",
-                                                   .path = "loop",
-                                                   .output = answer(ELOOP),
-                                                   .after = "old"};
+        QTest::newRow("a link to itself") << Case{.setup = R"(ln -s loop "$D/loop")",
+                                                  .path = "loop",
+                                                  .output = answer(ELOOP),
+                                                  .after = "old"};
         QTest::newRow("no such folder")
-            << Case {.path = "missing/hosts", .output = answer(ENOENT), .after = "old"};
+            << Case{.path = "missing/hosts", .output = answer(ENOENT), .after = "old"};
         QTest::newRow("a file the person may not write")
-            << Case {.setup = R"(chmod 0777 "$D")",
-                     .command = "setpriv --reuid 65534 --regid 65534 --clear-groups " + helper,
-                     .output = answer(EACCES),
-                     .after = "old"};
-        QTest::newRow("oversize") << Case {
+            << Case{.setup = R"(chmod 0777 "$D")",
+                    .command = "setpriv --reuid 65534 --regid 65534 --clear-groups " + helper,
+                    .output = answer(EACCES),
+                    .after = "old"};
+        QTest::newRow("oversize") << Case{
             .request = "1 5 134217729\n/tmp/", .output = "ready\n", .after = "old"};
         QTest::newRow("truncated frame")
-            << Case {.request = "1 5 3\n/tmp/h", .output = "ready\n", .after = "old"};
+            << Case{.request = "1 5 3\n/tmp/h", .output = "ready\n", .after = "old"};
         // After a malformed request the helper ends: the good one behind it is not written.
         const QByteArray good = protocol::encodeRequest(
             1, QFile::encodeName(m_dir.filePath("not a header/hosts")), New);
         QTest::newRow("not a header")
-            << Case {.request = "hello world\n" + good, .output = "ready\n", .after = "old"};
+            << Case{.request = "hello world\n" + good, .output = "ready\n", .after = "old"};
         QTest::newRow("a number left out")
-            << Case {.request = "5 3\n" + good, .output = "ready\n", .after = "old"};
+            << Case{.request = "5 3\n" + good, .output = "ready\n", .after = "old"};
     }
 
     void saves()
@@ -361,15 +358,15 @@ private slots:
                                 << (told ? told->message() : QString());
         };
         const FileError::Operation write = FileError::Operation::Write;
-        const FileError denied {"/h", write, R::System, EACCES},
-            notAllowed {"/h", write, R::System, EPERM}, missing {"/h", write, R::System, ENOENT};
-        const FileError foreign {"/h", write, R::ForeignLink, EACCES},
-            changed {"/h", write, R::System, EACCES, FileError::FileState::MaybeIncomplete};
+        const FileError denied{"/h", write, R::System, EACCES},
+            notAllowed{"/h", write, R::System, EPERM}, missing{"/h", write, R::System, ENOENT};
+        const FileError foreign{"/h", write, R::ForeignLink, EACCES},
+            changed{"/h", write, R::System, EACCES, FileError::FileState::MaybeIncomplete};
         row("no access, rights given", denied, false, O::Answered, true, std::nullopt);
         row("not allowed, rights not given", notAllowed, false, O::NotGiven, true,
-            FileError {"/h", write, R::System, EPERM, {}, 0, 0, true});
+            FileError{"/h", write, R::System, EPERM, {}, 0, 0, true});
         row("no access, no answer", denied, false, O::NoAnswer, true,
-            FileError {"/h", write, R::NoAnswer, 0, FileError::FileState::OldOrNew});
+            FileError{"/h", write, R::NoAnswer, 0, FileError::FileState::OldOrNew});
         row("no such folder: not asked", missing, false, O::Answered, false, missing);
         row("another user's link: not asked", foreign, false, O::Answered, false, foreign);
         row("the file changed: not asked", changed, false, O::Answered, false, changed);
@@ -391,7 +388,7 @@ private slots:
         QSignalSpy waiting(&saver, &Saver::waiting);
         const std::optional<FileError> error = saver.save("/h", New);
         QCOMPARE(error ? error->message() : QString(), message);
-        QCOMPARE(rights.asked, asked ? QStringList {"/h"} : QStringList());
+        QCOMPARE(rights.asked, asked ? QStringList{"/h"} : QStringList());
         QCOMPARE(waiting.size(),
                  asked ? 2 : 0); // the window waits while rights are asked, and only then
     }
@@ -413,50 +410,50 @@ private slots:
         using R = FileError::Reason;
         const FileError::Operation read = FileError::Operation::Read,
                                    write = FileError::Operation::Write;
-        QTest::newRow("read") << FileError {"/h", read, R::System, ENOENT}
+        QTest::newRow("read") << FileError{"/h", read, R::System, ENOENT}
                               << "Не удалось прочитать файл «/h»: нет такого файла или папки.";
-        QTest::newRow("not regular") << FileError {"/h", read, R::NotRegularFile}
+        QTest::newRow("not regular") << FileError{"/h", read, R::NotRegularFile}
                                      << "Не удалось прочитать файл «/h»: это не обычный файл.";
         QTest::newRow("too many")
-            << FileError {"/h", read, R::TooManyEntries, 0, {}, 32767}
+            << FileError{"/h", read, R::TooManyEntries, 0, {}, 32767}
             << "Файл «/h» не открыт: список вмещает не больше 32767 записей, а с этим файлом их "
                "стало бы больше. Из файла ничего не добавлено.";
-        QTest::newRow("too large") << FileError {"/h", read, R::TooLarge, 0, {}, 0, 128}
+        QTest::newRow("too large") << FileError{"/h", read, R::TooLarge, 0, {}, 0, 128}
                                    << "Файл «/h» не открыт: он больше 128 МиБ, это не похоже на "
                                       "файл hosts. Из файла ничего не добавлено.";
         QTest::newRow("unchanged")
-            << FileError {"/h", write, R::System, ENOSPC}
+            << FileError{"/h", write, R::System, ENOSPC}
             << "Не удалось сохранить файл «/h»: на диске нет места. Файл остался прежним.";
         QTest::newRow("incomplete")
-            << FileError {"/h", write, R::System, EIO, FileError::FileState::MaybeIncomplete}
+            << FileError{"/h", write, R::System, EIO, FileError::FileState::MaybeIncomplete}
             << "Не удалось сохранить файл «/h»: ошибка ввода-вывода. Файл мог остаться записанным "
                "не полностью.";
         QTest::newRow("not durable")
-            << FileError {"/h", write, R::System, EIO, FileError::FileState::WrittenNotDurable}
+            << FileError{"/h", write, R::System, EIO, FileError::FileState::WrittenNotDurable}
             << "Файл «/h» записан, но система не подтвердила, что он сохранён на диске: ошибка "
                "ввода-вывода.";
         QTest::newRow("a folder others may write")
-            << FileError {"/h", write, R::UnsafeFolder, EACCES}
+            << FileError{"/h", write, R::UnsafeFolder, EACCES}
             << "Не удалось сохранить файл «/h»: в папку на пути к нему может писать не только "
                "администратор, а с его правами программа пишет только туда, где решает он один. "
                "Файл остался прежним.";
         QTest::newRow("a link not root's")
-            << FileError {"/h", write, R::UnsafeLink, EACCES}
+            << FileError{"/h", write, R::UnsafeLink, EACCES}
             << "Не удалось сохранить файл «/h»: путь идёт через символическую ссылку, которая "
                "принадлежит не администратору. Файл остался прежним.";
         QTest::newRow("several names")
-            << FileError {"/h", write, R::SeveralNames, EACCES}
+            << FileError{"/h", write, R::SeveralNames, EACCES}
             << "Не удалось сохранить файл «/h»: у файла несколько имён (жёстких ссылок), а с "
                "правами администратора программа пишет только файлы с одним именем. Файл остался "
                "прежним.";
-        QTest::newRow("replaced meanwhile") << FileError {"/h", write, R::System, ESTALE}
+        QTest::newRow("replaced meanwhile") << FileError{"/h", write, R::System, ESTALE}
                                             << "Не удалось сохранить файл «/h»: файл подменили во "
                                                "время сохранения. Файл остался прежним.";
         QTest::newRow("copy left")
-            << FileError {"/h", write, R::CopyLeft, EIO, FileError::FileState::Saved}
+            << FileError{"/h", write, R::CopyLeft, EIO, FileError::FileState::Saved}
             << "Файл «/h» сохранён, но его временную копию рядом с ним (имя начинается на "
                "«.zarvello-») удалить не удалось: ошибка ввода-вывода.";
-        QTest::newRow("other errno") << FileError {"/h", write, R::System, EXFULL}
+        QTest::newRow("other errno") << FileError{"/h", write, R::System, EXFULL}
                                      << "Не удалось сохранить файл «/h»: системная ошибка 54 "
                                         "(Exchange full). Файл остался прежним.";
     }

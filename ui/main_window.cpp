@@ -34,8 +34,7 @@ QIcon programIcon()
 {
     QList<QRgb> palette(std::begin(iconPalette), std::end(iconPalette));
     QIcon icon;
-    for (const auto& [size, pixels] :
-         {std::pair {16, iconPixels16}, std::pair {32, iconPixels32}}) {
+    for (const auto& [size, pixels] : {std::pair{16, iconPixels16}, std::pair{32, iconPixels32}}) {
         QImage image(pixels, size, size, size, QImage::Format_Indexed8);
         image.setColorTable(palette);
         icon.addPixmap(QPixmap::fromImage(image));
