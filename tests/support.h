@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the tests share: files as bytes, scripted dialogs, the window, answers to modal dialogs.
+// What the tests share: files as bytes and scripted dialogs. Core only: no widgets.
 #pragma once
 
+#include "dialogs.h"
+#include "editor_state.h"
 #include "entry_commands.h"
 #include "hosts_file.h"
-#include "main_window.h"
-#include "translations.h"
 
 #include <QtTest>
-#include <QtWidgets>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,11 +22,12 @@ inline QByteArray readBytes(const QString& path)
                                                              : QByteArray("<missing>");
 }
 
+// Fails the test at once when the file cannot be written, instead of testing what was there.
 inline void writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            && file.write(bytes) == bytes.size());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
 }
 
 inline QStringList entriesOf(const HostList& list)
@@ -75,38 +75,6 @@ private:
         return answers.isEmpty() ? std::nullopt : answers.dequeue();
     }
 };
-
-struct WindowFixture {
-    ScriptedDialogs dialogs;
-    Saver saver;
-    MainWindow window{dialogs, saver};
-    EditorState& state = window.state();
-
-    template <typename T> T* get(const char* name) { return window.findChild<T*>(name); }
-    // Clicks a menu item, as a person can: only one that is there and enabled.
-    bool trigger(const char* name)
-    {
-        return get<QAction>(name) && get<QAction>(name)->isEnabled()
-            && (get<QAction>(name)->trigger(), true);
-    }
-};
-
-// Hands the modal dialog of type Dialog to answer as soon as it shows; one that never shows, or
-// stays open after the answer, is closed, so that a test fails instead of hanging.
-template <typename Dialog> void whenModal(std::function<void(Dialog*)> answer)
-{
-    QTimer::singleShot(0, [answer] {
-        Dialog* dialog = nullptr;
-        if (QTest::qWaitFor(
-                [&] { return (dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())); },
-                5000))
-            answer(dialog);
-        QTimer::singleShot(3000, [] {
-            while (QWidget* stuck = QApplication::activeModalWidget())
-                stuck->close();
-        });
-    });
-}
 
 } // namespace zarvello
 

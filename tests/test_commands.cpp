@@ -1,7 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The entry commands and the file commands: what each adds, asks, reads, shows and writes.
 #include "host_list_view.h"
-#include "support.h"
+#include "window_support.h"
+
+struct Adding {
+    QStringList inputs;             // typed, each followed by Enter
+    bool autosave = false;          // whether the box is ticked
+    QStringList entries;            // the list then
+    QByteArray saved = "<missing>"; // the file then
+};
+
+struct Opening {
+    std::optional<QString> answer; // the Open dialog's; nothing for a cancel
+    QStringList entries;           // the list then, which held "listed"
+    QString path;                  // the current path then
+    bool enabled = false;          // Save and autosave
+    QString message;               // what the person is told
+};
 
 struct Outside {
     QByteArray opened, changed; // what Open reads, and what another program then leaves there
@@ -32,40 +47,38 @@ private slots:
 
     void addEntry_data()
     {
-        QTest::addColumn<QStringList>("inputs");
-        QTest::addColumn<bool>("autosave");
-        QTest::addColumn<QString>("entries");
-        QTest::newRow("a name") << QStringList{"foo"} << false << "127.0.0.1 foo ##";
-        QTest::newRow("sorted, twice") << QStringList{"b", "a", "b"} << false
-                                       << "127.0.0.1 a ##|127.0.0.1 b ##|127.0.0.1 b ##";
-        QTest::newRow("empty") << QStringList{""} << false << "";
-        QTest::newRow("a space") << QStringList{" "} << false << "127.0.0.1   ##";
+        QTest::addColumn<Adding>("a");
+        const QString foo = "127.0.0.1 foo ##";
+        QTest::newRow("a name") << Adding{.inputs = {"foo"}, .entries = {foo}};
+        QTest::newRow("sorted, twice")
+            << Adding{.inputs = {"b", "a", "b"},
+                      .entries = {"127.0.0.1 a ##", "127.0.0.1 b ##", "127.0.0.1 b ##"}};
+        QTest::newRow("empty") << Adding{.inputs = {""}};
+        QTest::newRow("a space") << Adding{.inputs = {" "}, .entries = {"127.0.0.1   ##"}};
         QTest::newRow("pasted line breaks")
-            << QStringList{"a\r\nb\rc\nd"} << false << "127.0.0.1 a b c d ##";
-        QTest::newRow("autosaved")
-            << QStringList{"foo", "bar"} << true << "127.0.0.1 bar ##|127.0.0.1 foo ##";
-        QTest::newRow("empty, autosaved all the same")
-            << QStringList{"foo", ""} << true << "127.0.0.1 foo ##";
+            << Adding{.inputs = {"a\r\nb\rc\nd"}, .entries = {"127.0.0.1 a b c d ##"}};
+        QTest::newRow("autosaved") << Adding{{"foo", "bar"},
+                                             true,
+                                             {"127.0.0.1 bar ##", foo},
+                                             "127.0.0.1 bar ##\r\n127.0.0.1 foo ##\r\n"};
+        QTest::newRow("empty, autosaved all the same") << Adding{{""}, true, {}, ""};
     }
 
     void addEntry()
     {
-        QFETCH(QStringList, inputs);
-        QFETCH(bool, autosave);
-        QFETCH(QString, entries);
+        QFETCH(Adding, a);
         EditorState state;
+        QAbstractItemModelTester model(&state.hostList());
         ScriptedDialogs dialogs;
         Saver saver;
         state.setCurrentPath(path(QTest::currentDataTag()));
-        state.setAutosaveValue(autosave);
-        for (const QString& input : inputs) {
+        state.setAutosaveValue(a.autosave);
+        for (const QString& input : a.inputs)
             QVERIFY(AddEntry(state, dialogs, saver, input));
-            QCOMPARE(readBytes(state.currentPath()),
-                     autosave ? joinLines(state.hostList().lines()) : QByteArray("<missing>"));
-        }
         QCOMPARE(dialogs.messages,
-                 QStringList(inputs.count(""), "Не майтесь дурью: Введите хоть что-нибудь"));
-        QCOMPARE(entriesOf(state.hostList()).join('|'), entries);
+                 QStringList(a.inputs.count(""), "Не майтесь дурью: Введите хоть что-нибудь"));
+        QCOMPARE(entriesOf(state.hostList()), a.entries);
+        QCOMPARE(readBytes(state.currentPath()), a.saved);
     }
 
     // Another program changes the opened file; the person then adds x with autosave, having
@@ -112,6 +125,7 @@ private slots:
         QFETCH(Outside, o);
         const QString file = path(QTest::currentDataTag());
         EditorState state;
+        QAbstractItemModelTester model(&state.hostList());
         ScriptedDialogs dialogs;
         Saver saver;
         writeBytes(file, o.opened);
@@ -199,6 +213,7 @@ private slots:
     void editEntry()
     {
         WindowFixture w;
+        QAbstractItemModelTester model(&w.state.hostList());
         w.state.hostList().addLines({"a", "b", "c", "d"});
         w.window.show();
         QVERIFY(QTest::qWaitForWindowActive(&w.window));
@@ -230,21 +245,20 @@ private slots:
 
     void open_data()
     {
-        QTest::addColumn<std::optional<QString>>("answer");
-        QTest::addColumn<QString>("outcome"); // entries | path | Save, autosave enabled | message
-        QTest::newRow("three lines")
-            << std::optional(path("three"))
-            << "A.example,b.example,c.example,listed|" + path("three") + "|11|";
-        QTest::newRow("cancelled") << std::optional<QString>() << "listed||00|";
-        QTest::newRow("no path") << std::optional(QString()) << "listed||00|";
+        QTest::addColumn<Opening>("o");
+        QTest::newRow("three lines") << Opening{
+            path("three"), {"A.example", "b.example", "c.example", "listed"}, path("three"), true};
+        QTest::newRow("cancelled") << Opening{.answer = std::nullopt, .entries = {"listed"}};
+        QTest::newRow("no path") << Opening{.answer = QString(), .entries = {"listed"}};
         // A file that is not loaded adds nothing; the message names the reason and the limit.
         const auto refused = [&](const char* tag, const QString& name, FileError::Reason reason,
                                  int error, int maxEntries = 0, int maxMebibytes = 0) {
             const FileError expected{
                 path(name),  FileError::Operation::Read, reason, error, {}, maxEntries,
                 maxMebibytes};
-            QTest::newRow(tag) << std::optional(path(name))
-                               << "listed||00|" + errorTitle + ": " + expected.message();
+            QTest::newRow(tag) << Opening{.answer = path(name),
+                                          .entries = {"listed"},
+                                          .message = errorTitle + ": " + expected.message()};
         };
         refused("missing", "missing", FileError::Reason::System, ENOENT);
         refused("a folder", ".", FileError::Reason::System, EISDIR);
@@ -257,18 +271,17 @@ private slots:
 
     void open()
     {
-        QFETCH(std::optional<QString>, answer);
-        QFETCH(QString, outcome);
+        QFETCH(Opening, o);
         WindowFixture w;
+        QAbstractItemModelTester model(&w.state.hostList());
         w.state.hostList().AddItem("listed");
-        w.dialogs.answers << answer;
+        w.dialogs.answers << o.answer;
         QVERIFY(w.trigger("open"));
-        QCOMPARE(QStringLiteral("%1|%2|%3%4|%5")
-                     .arg(entriesOf(w.state.hostList()).join(','), w.state.currentPath())
-                     .arg(w.state.saveEnabled())
-                     .arg(w.state.autosaveEnabled())
-                     .arg(w.dialogs.messages.join(' ')),
-                 outcome);
+        QCOMPARE(entriesOf(w.state.hostList()), o.entries);
+        QCOMPARE(w.state.currentPath(), o.path);
+        QCOMPARE(w.state.saveEnabled() && w.state.autosaveEnabled(), o.enabled);
+        QCOMPARE(w.state.saveEnabled() || w.state.autosaveEnabled(), o.enabled);
+        QCOMPARE(w.dialogs.messages.join(' '), o.message);
     }
 
     void savesGoWhereTheFileWasChosen()

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real message box, input box and file dialog, answered as a person would once on screen.
 #include "qt_dialogs.h"
-#include "support.h"
+#include "window_support.h"
 
 class TestRealDialogs : public QObject {
     Q_OBJECT
