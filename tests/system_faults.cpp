@@ -43,62 +43,39 @@ int flagsOf(int fd)
 
 } // namespace
 
-#define PASS_ON(name, flags, ...)                                                                  \
-    return strikes(#name, flags)                                                                   \
-        ? -1                                                                                       \
-        : reinterpret_cast<decltype(&::name)>(::dlsym(RTLD_NEXT, #name))(__VA_ARGS__)
+// Defines a call that fails when strikes() says so, and is the C library's otherwise.
+#define FAULTY(type, name, parameters, flags, ...)                                                 \
+    extern "C" type name parameters                                                                \
+    {                                                                                              \
+        return strikes(#name, flags)                                                               \
+            ? -1                                                                                   \
+            : reinterpret_cast<decltype(&::name)>(::dlsym(RTLD_NEXT, #name))(__VA_ARGS__);         \
+    }
 
-extern "C" {
-int openat(int folder, const char* path, int flags, ...)
+FAULTY(ssize_t, pwrite, (int fd, const void* bytes, size_t size, off_t at), flagsOf(fd), fd, bytes,
+       size, at)
+FAULTY(int, fsync, (int fd), flagsOf(fd), fd)
+FAULTY(int, close, (int fd), flagsOf(fd), fd)
+FAULTY(int, fchown, (int fd, uid_t user, gid_t group), 0, fd, user, group)
+FAULTY(int, fallocate, (int fd, int mode, off_t at, off_t size), 0, fd, mode, at, size)
+FAULTY(int, ftruncate, (int fd, off_t size), 0, fd, size)
+FAULTY(int, fsetxattr, (int fd, const char* name, const void* value, size_t size, int flags), 0, fd,
+       name, value, size, flags)
+FAULTY(ssize_t, flistxattr, (int fd, char* names, size_t size), flagsOf(fd), fd, names, size)
+FAULTY(int, unlinkat, (int folder, const char* name, int flags), 0, folder, name, flags)
+FAULTY(int, linkat, (int from, const char* path, int to, const char* name, int flags), 0, from,
+       path, to, name, flags)
+FAULTY(int, renameat, (int from, const char* path, int to, const char* name), 0, from, path, to,
+       name)
+
+// openat's mode is there only for a file it creates.
+extern "C" int openat(int folder, const char* path, int flags, ...)
 {
     va_list args;
     va_start(args, flags);
     const mode_t mode = (flags & (O_CREAT | __O_TMPFILE)) ? va_arg(args, mode_t) : 0;
     va_end(args);
-    PASS_ON(openat, flags, folder, path, flags, mode);
-}
-ssize_t pwrite(int fd, const void* bytes, size_t size, off_t at)
-{
-    PASS_ON(pwrite, flagsOf(fd), fd, bytes, size, at);
-}
-int fsync(int fd)
-{
-    PASS_ON(fsync, flagsOf(fd), fd);
-}
-int close(int fd)
-{
-    PASS_ON(close, flagsOf(fd), fd);
-}
-int fchown(int fd, uid_t user, gid_t group)
-{
-    PASS_ON(fchown, 0, fd, user, group);
-}
-int fallocate(int fd, int mode, off_t at, off_t size)
-{
-    PASS_ON(fallocate, 0, fd, mode, at, size);
-}
-int ftruncate(int fd, off_t size)
-{
-    PASS_ON(ftruncate, 0, fd, size);
-}
-int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags)
-{
-    PASS_ON(fsetxattr, 0, fd, name, value, size, flags);
-}
-ssize_t flistxattr(int fd, char* names, size_t size)
-{
-    PASS_ON(flistxattr, flagsOf(fd), fd, names, size);
-}
-int unlinkat(int folder, const char* name, int flags)
-{
-    PASS_ON(unlinkat, 0, folder, name, flags);
-}
-int linkat(int from, const char* path, int to, const char* name, int flags)
-{
-    PASS_ON(linkat, 0, from, path, to, name, flags);
-}
-int renameat(int from, const char* path, int to, const char* name)
-{
-    PASS_ON(renameat, 0, from, path, to, name);
-}
+    return strikes("openat", flags) ? -1
+                                    : reinterpret_cast<decltype(&::openat)>(
+                                        ::dlsym(RTLD_NEXT, "openat"))(folder, path, flags, mode);
 }
