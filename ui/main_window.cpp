@@ -189,7 +189,8 @@ void MainWindow::openFileMenu()
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // A key event climbs from the focused control to the window and passes here at each step.
-    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool isKey = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    const auto* key = isKey ? static_cast<QKeyEvent*>(event) : nullptr;
     switch (event->type()) {
     case QEvent::KeyPress:
         if (key->key() != Qt::Key_Alt)
