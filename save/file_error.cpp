@@ -63,20 +63,14 @@ QString systemReason(int error)
 
 QString FileError::message() const
 {
-    if (reason == Reason::TooManyEntries && operation == Operation::Write) {
-        return QStringLiteral(
-                   "Файл «%1» не сохранён: его изменила другая программа, и с её строками в "
-                   "списке стало бы больше %2 записей, а больше он не вмещает. Файл и список "
-                   "остались прежними.")
-            .arg(path)
-            .arg(maxEntries);
-    }
     if (reason == Reason::TooManyEntries) {
-        return QStringLiteral("Файл «%1» не открыт: список вмещает не больше %2 записей, а с этим "
-                              "файлом их стало бы "
-                              "больше. Из файла ничего не добавлено.")
-            .arg(path)
-            .arg(maxEntries);
+        const QString text = operation == Operation::Write
+            ? QStringLiteral("Файл «%1» не сохранён: его изменила другая программа, и с её "
+                             "строками в списке стало бы больше %2 записей, а больше он не "
+                             "вмещает. Файл и список остались прежними.")
+            : QStringLiteral("Файл «%1» не открыт: список вмещает не больше %2 записей, а с этим "
+                             "файлом их стало бы больше. Из файла ничего не добавлено.");
+        return text.arg(path).arg(maxEntries);
     }
     if (reason == Reason::TooLarge) {
         return QStringLiteral("Файл «%1» не открыт: он больше %2 МиБ, это не похоже на файл hosts. "
