@@ -2,12 +2,12 @@
 // A measuring tool for us, not part of the product: generates realistic hosts files and times
 // the core's load and save of them. It links QtCore only, as a command-line sort would.
 //
-//   zarvello-bench generate LINES SEED OUT   a shuffled hosts file, the same bytes for the same
-//   seed zarvello-bench load-save IN OUT          LoadHostsFile then SaveHostsFile, as the program
-//   does zarvello-bench add FILE RUNS [touched]   Add with autosave into FILE, opened; each time
-//   touched
-//                                            by another program first, if asked (a read and merge)
-//   zarvello-bench replace FILE RUNS         the yardstick: a bare durable replace of FILE's bytes
+// - generate LINES SEED OUT: a shuffled hosts file, the same bytes for the same seed;
+// - generate-block-list LINES SEED OUT: a shuffled block list of mixed-case names;
+// - load-save IN OUT: LoadHostsFile then SaveHostsFile, as the program does;
+// - add FILE RUNS [touched]: Add with autosave into FILE, opened; each time touched by another
+//   program first, if asked (a read and merge);
+// - replace FILE RUNS: the yardstick, a bare durable replace of FILE's bytes.
 #include "bench_common.h"
 #include "bench_dialogs.h"
 #include "editor_state.h"
@@ -17,11 +17,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -30,24 +32,58 @@ using namespace zarvello;
 
 namespace {
 
-// A small generator of our own, so that the same seed gives the same file on every machine.
+// The engine's output is fixed by the standard (a distribution's is not), so the same seed gives
+// the same file on every machine.
 class Random {
 public:
     explicit Random(unsigned long long seed)
-        : m_state(seed * 6364136223846793005ULL + 1442695040888963407ULL)
+        : m_engine(seed)
     {
     }
-    unsigned next(unsigned bound)
-    {
-        m_state ^= m_state << 13;
-        m_state ^= m_state >> 7;
-        m_state ^= m_state << 17;
-        return unsigned(m_state % bound);
-    }
+    unsigned next(unsigned bound) { return unsigned(m_engine() % bound); }
 
 private:
-    unsigned long long m_state;
+    std::mt19937_64 m_engine;
 };
+
+// A block list as people download one: every line an address and one name of 2 to 4 dotted words,
+// each word in lower, upper or capitalised case, shuffled.
+int generateBlockList(int lines, unsigned long long seed, const char* out)
+{
+    static const char* const words[] = {"ads",     "tracker", "metrics", "telemetry", "pixel",
+                                        "beacon",  "stats",   "counter", "promo",     "banner",
+                                        "cdn",     "mail",    "collect", "log",       "static",
+                                        "content", "api",     "img",     "video",     "news"};
+    static const char* const zones[] = {"com", "ru", "net", "org", "info", "io"};
+    constexpr int wordCount = sizeof words / sizeof *words;
+    Random random(seed);
+    QFile file(out);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 1;
+    QSet<QByteArray> named; // a list names each host once, so its order is the same as sort's
+    for (int i = 0; i < lines;) {
+        QByteArray row = random.next(2) ? "0.0.0.0 " : "127.0.0.1 ";
+        const unsigned wordsInName = 2 + random.next(3);
+        for (unsigned w = 0; w + 1 < wordsInName; ++w) {
+            QByteArray word = words[random.next(wordCount)];
+            if (w == 0 && random.next(3) != 0)
+                word += QByteArray::number(random.next(10000));
+            const unsigned form = random.next(4);
+            if (form == 0)
+                word = word.toUpper();
+            else if (form == 1)
+                word[0] = char(word[0] - 0x20);
+            row += word + '.';
+        }
+        row += zones[random.next(sizeof zones / sizeof *zones)];
+        if (named.contains(row.toLower()))
+            continue;
+        named.insert(row.toLower());
+        file.write(row + "\r\n");
+        ++i;
+    }
+    return 0;
+}
 
 int generate(int lines, unsigned long long seed, const char* out)
 {
@@ -179,6 +215,8 @@ int bareReplace(const char* path, int runs)
 int main(int argc, char* argv[])
 {
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == "generate-block-list" && argc == 5)
+        return generateBlockList(std::atoi(argv[2]), std::strtoull(argv[3], nullptr, 10), argv[4]);
     if (mode == "generate" && argc == 5)
         return generate(std::atoi(argv[2]), std::strtoull(argv[3], nullptr, 10), argv[4]);
     if (mode == "load-save" && argc == 4)
@@ -187,9 +225,9 @@ int main(int argc, char* argv[])
         return addWithAutosave(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), argc == 5);
     if (mode == "replace" && argc == 4)
         return bareReplace(argv[2], std::atoi(argv[3]));
-    std::fprintf(
-        stderr,
-        "usage: zarvello-bench generate LINES SEED OUT | load-save IN OUT | add FILE RUNS [touched]"
-        " | replace FILE RUNS\n");
+    std::fprintf(stderr,
+                 "usage: zarvello-bench generate[-block-list] LINES SEED OUT | load-save IN OUT | "
+                 "add FILE RUNS [touched]"
+                 " | replace FILE RUNS\n");
     return 2;
 }
