@@ -125,12 +125,10 @@ QVariant HostList::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= Count())
         return {};
-    if (role == Qt::DisplayRole)
-        return decodeLine(QByteArrayView(m_lines.at(index.row()))
-                              .first(std::min(m_lines.at(index.row()).size(), MaxShownBytes)));
-    if (role == Qt::EditRole)
-        return decodeLine(m_lines.at(index.row()));
-    return {};
+    if (role != Qt::DisplayRole)
+        return {};
+    const QByteArray& line = m_lines.at(index.row());
+    return decodeLine(QByteArrayView(line).first(std::min(line.size(), MaxShownBytes)));
 }
 
 } // namespace zarvello

@@ -11,11 +11,13 @@ namespace zarvello {
 
 // Entries are kept as the bytes a save writes, each line as it was in the file: half the memory
 // of text for the usual ASCII file, nothing to convert on load or save, and what the list shows
-// is by construction what Save writes.
+// is by construction what Save writes. Lines loaded from a file share that file's one buffer (Qt's
+// implicit sharing), so they take no allocation each; a line added or edited has its own.
 class HostList : public QAbstractListModel {
     Q_OBJECT
 public:
-    // Positions are 16-bit signed, so this is the most the list can hold.
+    // The most the list holds: the count a 16-bit signed position reaches, which the list has
+    // always kept to. Positions are ints, -1 for none.
     static constexpr int MaxCount = 32767;
 
     using QAbstractListModel::QAbstractListModel;

@@ -8,6 +8,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,52 +28,6 @@ FileError systemFailure(const QString& path, int error)
 }
 
 } // namespace
-
-void LineSplitter::feed(QByteArrayView chunk, QList<QByteArray>& lines)
-{
-    qsizetype start = 0;
-    if (m_afterCr && !chunk.isEmpty() && chunk.front() == '\n')
-        start = 1;
-    m_afterCr = false;
-    while (true) {
-        const qsizetype cr = chunk.indexOf('\r', start);
-        if (cr < 0)
-            break;
-        const QByteArrayView piece = chunk.sliced(start, cr - start);
-        if (m_partial.isEmpty()) {
-            lines.append(piece.toByteArray());
-        } else {
-            appendPartial(piece);
-            lines.append(std::exchange(m_partial, {}));
-        }
-        start = cr + 1;
-        if (start == chunk.size()) {
-            m_afterCr = true;
-            return;
-        }
-        if (chunk.at(start) == '\n')
-            ++start;
-    }
-    appendPartial(chunk.sliced(start));
-}
-
-void LineSplitter::appendPartial(QByteArrayView piece)
-{
-    // Doubling alone could reserve twice the largest file for one long line; a line is never
-    // longer than that file.
-    const qsizetype needed = m_partial.size() + piece.size();
-    if (needed > m_partial.capacity())
-        m_partial.reserve(
-            std::max(needed, std::min(2 * m_partial.capacity(), qsizetype(MaxHostsFileSize))));
-    m_partial.append(piece);
-}
-
-void LineSplitter::finish(QList<QByteArray>& lines)
-{
-    if (!m_partial.isEmpty())
-        lines.append(std::exchange(m_partial, {}));
-    m_afterCr = false;
-}
 
 ReadResult readHostsFile(const QString& path, int maxLines)
 {
@@ -109,41 +66,61 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         return result;
     }
 
-    LineSplitter splitter;
-    QByteArray chunk(ChunkSize, Qt::Uninitialized);
-    qint64 total = 0;
+    // The whole file in one buffer, which its lines then share: a byte more than the file's size
+    // tells that it grew since it was measured.
+    QByteArray& bytes = result.bytes;
+    bytes.resize(std::min<qsizetype>(std::max<qsizetype>(info.st_size, ChunkSize - 1) + 1,
+                                     MaxHostsFileSize + 1));
+    qsizetype filled = 0;
     while (true) {
-        const ssize_t got = ::read(file.get(), chunk.data(), size_t(chunk.size()));
+        if (filled == bytes.size()) {
+            if (filled > MaxHostsFileSize) {
+                result.bytes.clear();
+                result.error = tooLarge;
+                return result;
+            }
+            bytes.resize(std::min<qsizetype>(2 * filled, MaxHostsFileSize + 1));
+        }
+        const ssize_t got =
+            ::read(file.get(), bytes.data() + filled, size_t(bytes.size() - filled));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             result.error = systemFailure(path, errno);
-            return result;
+            break;
         }
         if (got == 0)
             break;
-        // The file may have grown since it was measured.
-        if ((total += got) > MaxHostsFileSize) {
-            result.lines.clear();
-            result.error = tooLarge;
-            return result;
-        }
-        splitter.feed(QByteArrayView(chunk.constData(), got), result.lines);
-        if (result.lines.size() > maxLines)
-            break;
+        filled += got;
     }
-    splitter.finish(result.lines);
+    bytes.truncate(filled);
+    result.lines = splitLines(bytes, qsizetype(maxLines) + 1);
     if (result.lines.size() > maxLines)
         result.error = FileError {path, Op::Read, FileError::Reason::TooManyEntries};
     return result;
 }
 
-QList<QByteArray> splitLines(QByteArrayView bytes)
+QList<QByteArray> splitLines(const QByteArray& bytes, qsizetype atMost)
 {
+    QByteArray buffer = bytes; // shared, for its data pointer
+    const auto line = [&](qsizetype from, qsizetype size) {
+        QByteArray::DataPointer part = buffer.data_ptr();
+        part.ptr += from;
+        part.size = size;
+        return QByteArray(std::move(part));
+    };
     QList<QByteArray> lines;
-    LineSplitter splitter;
-    splitter.feed(bytes, lines);
-    splitter.finish(lines);
+    const char* const data = bytes.constData();
+    qsizetype start = 0;
+    while (start < bytes.size() && lines.size() < atMost) {
+        const auto* cr =
+            static_cast<const char*>(std::memchr(data + start, '\r', bytes.size() - start));
+        const qsizetype end = cr ? cr - data : bytes.size();
+        lines.append(line(start, end - start));
+        start = end + 1;
+        if (start < bytes.size() && data[start] == '\n')
+            ++start;
+    }
     return lines;
 }
 
@@ -168,7 +145,7 @@ std::optional<FileError> LoadHostsFile(EditorState& state, const QString& path)
     if (result.error && result.error->reason == FileError::Reason::TooManyEntries)
         result.error->maxEntries = HostList::MaxCount;
     if (!result.error)
-        state.base() = {path, result.fingerprint, result.lines, {}};
+        state.base() = {path, result.fingerprint, result.bytes};
     // Lines read before a read failure stay; too many lines add none, as addLines takes all or
     // none.
     list.addLines(std::move(result.lines));
@@ -189,8 +166,7 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
             recreated = true; // gone or unreadable: the list is all there is
         } else {
             const FileChanges changes =
-                fileChanges(base.written.isNull() ? base.read : splitLines(base.written), now.lines,
-                            list.lines());
+                fileChanges(splitLines(base.bytes), now.lines, list.lines());
             if (now.error
                 || list.Count() - changes.removed.size() + changes.added.size()
                     > HostList::MaxCount)
@@ -199,7 +175,7 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
                     {},   HostList::MaxCount};
             list.removeLines(changes.removed);
             list.addLines(changes.added);
-            base = {path, now.fingerprint, std::move(now.lines), {}};
+            base = {path, now.fingerprint, std::move(now.bytes)};
             if (!changes.isEmpty())
                 dialogs.showMessage(
                     QStringLiteral(
@@ -217,12 +193,12 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
         // holds what was written: else the next save would take this list's own lines in again.
         if (error->fileState != FileError::FileState::Unchanged) {
             const ReadResult now = readHostsFile(path, HostList::MaxCount);
-            if (!now.error && joinLines(now.lines) == bytes)
-                base = {path, now.fingerprint, {}, bytes};
+            if (!now.error && now.bytes == bytes)
+                base = {path, now.fingerprint, bytes};
         }
         return error;
     }
-    base = {path, Fingerprint::of(path), {}, bytes};
+    base = {path, Fingerprint::of(path), bytes};
     if (recreated)
         dialogs.showMessage(
             QStringLiteral("Файл «%1» пропал или перестал читаться после того, как программа его "

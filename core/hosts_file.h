@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QList>
 
+#include <limits>
 #include <optional>
 
 namespace zarvello {
@@ -19,25 +20,10 @@ class EditorState;
 class HostList;
 
 struct ReadResult {
+    QByteArray bytes;                       // the file's bytes, which the lines share
     QList<QByteArray> lines;                // the lines read, also those before a failure
     std::optional<FileError> error;         // why reading stopped early, if it did
     std::optional<Fingerprint> fingerprint; // the file's as it was opened
-};
-
-// Splits a file's bytes into lines: CR LF or a lone CR ends a line, a lone LF is an ordinary
-// character, and a final terminator adds no empty line.
-class LineSplitter {
-public:
-    // Feeds the next chunk; complete lines are appended to lines.
-    void feed(QByteArrayView chunk, QList<QByteArray>& lines);
-    // The file has ended: the last line, if it had no terminator, is appended.
-    void finish(QList<QByteArray>& lines);
-
-private:
-    void appendPartial(QByteArrayView piece);
-
-    QByteArray m_partial;
-    bool m_afterCr = false; // the previous chunk ended in CR, so a leading LF belongs to it
 };
 
 // Reads the lines of a regular file (or a link to one). Stops with TooManyEntries as soon as the
@@ -45,8 +31,11 @@ private:
 // MaxHostsFileSize.
 ReadResult readHostsFile(const QString& path, int maxLines);
 
-// The lines of a whole file's bytes.
-QList<QByteArray> splitLines(QByteArrayView bytes);
+// The lines of a whole file's bytes, at most atMost of them: CR LF or a lone CR ends a line, a lone
+// LF is an ordinary character, and a final terminator adds no empty line. The lines share bytes'
+// buffer rather than each taking an allocation of its own.
+QList<QByteArray> splitLines(const QByteArray& bytes,
+                             qsizetype atMost = std::numeric_limits<qsizetype>::max());
 
 // The bytes a list of lines is written as: each line followed by CR LF.
 QByteArray joinLines(const QList<QByteArray>& lines);
