@@ -102,6 +102,18 @@ void HostList::removeLines(const QList<int>& positions)
     endResetModel();
 }
 
+void HostList::shareWritten(const QByteArray& written)
+{
+    qsizetype at = 0;
+    for (QByteArray& line : m_lines) {
+        if (written.size() - at < line.size() + 2
+            || QByteArrayView(written).sliced(at, line.size()) != line)
+            return;
+        line = sharedPart(written, at, line.size());
+        at += line.size() + 2;
+    }
+}
+
 QString HostList::Item(int position) const
 {
     return position >= 0 && position < Count() ? decodeLine(m_lines.at(position)) : QString();
@@ -129,6 +141,14 @@ QVariant HostList::data(const QModelIndex& index, int role) const
         return {};
     const QByteArray& line = m_lines.at(index.row());
     return decodeLine(QByteArrayView(line).first(std::min(line.size(), MaxShownBytes)));
+}
+
+QByteArray sharedPart(const QByteArray& buffer, qsizetype from, qsizetype size)
+{
+    QByteArray::DataPointer part = const_cast<QByteArray&>(buffer).data_ptr(); // a counted copy
+    part.ptr += from;
+    part.size = size;
+    return QByteArray(std::move(part));
 }
 
 } // namespace zarvello

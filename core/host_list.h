@@ -38,6 +38,9 @@ public:
 
     // Every entry as the bytes of its line, in list order.
     const QList<QByteArray>& lines() const { return m_lines; }
+    // Makes the entries parts of written, the list's lines as a save wrote them, as far as they
+    // agree with it. Nothing shown changes.
+    void shareWritten(const QByteArray& written);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -45,5 +48,9 @@ public:
 private:
     QList<QByteArray> m_lines;
 };
+
+// A part of buffer that shares it (Qt's implicit sharing) rather than a copy: no allocation, and
+// the buffer lives while any part of it does.
+QByteArray sharedPart(const QByteArray& buffer, qsizetype from, qsizetype size);
 
 } // namespace zarvello

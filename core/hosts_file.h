@@ -37,8 +37,11 @@ ReadResult readHostsFile(const QString& path, int maxLines);
 QList<QByteArray> splitLines(const QByteArray& bytes,
                              qsizetype atMost = std::numeric_limits<qsizetype>::max());
 
-// The bytes a list of lines is written as: each line followed by CR LF.
-QByteArray joinLines(const QList<QByteArray>& lines);
+// The bytes a list of lines is written as: each line followed by CR LF. Written into into's buffer
+// when nothing else shares it and it is large enough: fresh pages cost more than the copy. Counts
+// in pieces the copies it made.
+QByteArray joinLines(const QList<QByteArray>& lines, QByteArray into = {},
+                     qsizetype* pieces = nullptr);
 
 // LoadHostsFile: appends the file's lines to the list, and keeps them as the file's base. On a read
 // failure the lines read before it stay; a file that would overfill the list adds nothing.
