@@ -64,7 +64,9 @@ bool HostList::addLines(QList<QByteArray> lines)
 
     beginResetModel();
     if (m_lines.isEmpty()) {
-        // The usual Open: nothing to merge with, so the lines are sorted where they are.
+        // The usual Open: nothing to merge with, so the lines are sorted where they are. The merge
+        // below would give the same list, but with a second one beside it at the peak (0.4 times
+        // the file more for a block list) and more slowly.
         permute(lines, order);
         m_lines = std::move(lines);
     } else {
