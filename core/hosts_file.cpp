@@ -68,21 +68,16 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         return result;
     }
 
-    // The whole file in one buffer, which its lines then share: a byte more than the file's size
-    // tells that it grew since it was measured.
+    // The whole file in one buffer, which its lines then share. Room for more than the file's size
+    // tells that it grew since it was measured; a whole chunk more, as some files (pagemap) refuse
+    // reads of a single byte.
     QByteArray& bytes = result.bytes;
-    bytes.resize(std::min<qsizetype>(std::max<qsizetype>(info.st_size, ChunkSize - 1) + 1,
-                                     MaxHostsFileSize + 1));
+    const qsizetype most = MaxHostsFileSize + ChunkSize;
+    bytes.resize(std::min<qsizetype>(std::max<qsizetype>(info.st_size, ChunkSize - 1) + 1, most));
     qsizetype filled = 0;
     while (true) {
-        if (filled == bytes.size()) {
-            if (filled > MaxHostsFileSize) {
-                result.bytes.clear();
-                result.error = tooLarge;
-                return result;
-            }
-            bytes.resize(std::min<qsizetype>(2 * filled, MaxHostsFileSize + 1));
-        }
+        if (filled == bytes.size())
+            bytes.resize(std::min(2 * filled, most));
         const ssize_t got =
             ::read(file.get(), bytes.data() + filled, size_t(bytes.size() - filled));
         if (got < 0) {
@@ -93,7 +88,11 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         }
         if (got == 0)
             break;
-        filled += got;
+        if ((filled += got) > MaxHostsFileSize) {
+            result.bytes.clear();
+            result.error = tooLarge;
+            return result;
+        }
     }
     bytes.truncate(filled);
     result.lines = splitLines(bytes, qsizetype(maxLines) + 1);

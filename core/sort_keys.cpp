@@ -7,18 +7,30 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace zarvello {
 
 namespace {
 
+// Eight bytes at a time, and done at the first that is not ASCII: a line of undecodable bytes
+// says so at once.
 bool isAscii(QByteArrayView line)
 {
-    unsigned char high = 0;
-    for (const char c : line)
-        high |= static_cast<unsigned char>(c);
-    return high < 0x80;
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080u)
+            return false;
+    }
+    for (; p != end; ++p) {
+        if (static_cast<unsigned char>(*p) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
 // A line's folded UTF-16 units, one after another, decoded from its bytes as they are asked for.
