@@ -108,9 +108,6 @@ void HostList::shareWritten(const QByteArray& written)
 {
     qsizetype at = 0;
     for (QByteArray& line : m_lines) {
-        if (written.size() - at < line.size() + 2
-            || QByteArrayView(written).sliced(at, line.size()) != line)
-            return;
         line = sharedPart(written, at, line.size());
         at += line.size() + 2;
     }

@@ -38,8 +38,7 @@ public:
 
     // Every entry as the bytes of its line, in list order.
     const QList<QByteArray>& lines() const { return m_lines; }
-    // Makes the entries parts of written, the list's lines as a save wrote them, as far as they
-    // agree with it. Nothing shown changes.
+    // Makes the entries parts of written, which must be joinLines(lines()). Nothing shown changes.
     void shareWritten(const QByteArray& written);
 
     int rowCount(const QModelIndex& parent = {}) const override;

@@ -202,6 +202,10 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
     T.start();
     qsizetype pieces = 0;
     const QByteArray bytes = joinLines(list.lines(), std::exchange(base.spare, {}), &pieces);
+    // Lines copied one by one (a file loaded unsorted, many additions) cost a copy each at every
+    // save; as parts of these bytes, runs of them are copied in one piece.
+    if (pieces > 64)
+        list.shareWritten(bytes);
     if (const std::optional<FileError> error = saver.save(path, bytes)) {
         // A save that failed after writing, or may have, leaves the file as the base only if it
         // holds what was written: else the next save would take this list's own lines in again.
@@ -213,10 +217,6 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
         return error;
     }
     base = {path, Fingerprint::of(path), bytes, std::move(base.bytes)};
-    // Lines copied one by one (a file loaded unsorted, many additions) cost a copy each at every
-    // save; as parts of the bytes just written, runs of them are copied in one piece.
-    if (pieces > 64)
-        list.shareWritten(bytes);
     if (recreated)
         dialogs.showMessage(
             QStringLiteral("Файл «%1» пропал или перестал читаться после того, как программа его "
