@@ -6,9 +6,7 @@
 #include "dialogs.h"
 #include "editor_state.h"
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <cstdio>
 
 #include <algorithm>
 #include <cstring>
@@ -198,8 +196,6 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
                     savingTitle);
         }
     }
-    QElapsedTimer T;
-    T.start();
     qsizetype pieces = 0;
     const QByteArray bytes = joinLines(list.lines(), std::exchange(base.spare, {}), &pieces);
     // Lines copied one by one (a file loaded unsorted, many additions) cost a copy each at every
