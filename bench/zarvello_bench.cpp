@@ -6,8 +6,8 @@
 // - generate-block-list LINES SEED OUT: a shuffled block list of mixed-case names;
 // - load-save IN OUT: LoadHostsFile then SaveHostsFile, as the program does;
 // - add FILE RUNS [touched]: Add with autosave into FILE, opened; each time touched by another
-//   program first, if asked (a read and merge);
-// - replace FILE RUNS: the yardstick, a bare durable replace of FILE's bytes.
+//   program first, if asked (a read and merge); each followed by its yardstick, a bare durable
+//   replace of the same bytes.
 #include "bench_common.h"
 #include "bench_dialogs.h"
 #include "editor_state.h"
@@ -155,7 +155,33 @@ double median(std::vector<double> values)
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
-// Milliseconds of each Add with autosave, the entries growing by one each time.
+// What any program must do at the least to replace a file durably: an anonymous file in its
+// folder, written, synced, named, renamed over it, and the folder synced. Milliseconds, or a
+// negative number when it failed.
+double bareReplace(const QString& path)
+{
+    QFile source(path);
+    if (!source.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = source.readAll();
+    const QByteArray folderPath = QFileInfo(source).absolutePath().toLocal8Bit();
+    QElapsedTimer timer;
+    timer.start();
+    const int folder = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY);
+    const int file = ::openat(folder, ".", O_TMPFILE | O_WRONLY, 0644);
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(file);
+    const bool done = ::write(file, bytes.constData(), size_t(bytes.size())) == bytes.size()
+        && ::fsync(file) == 0
+        && ::linkat(AT_FDCWD, self.constData(), folder, ".bench-new", AT_SYMLINK_FOLLOW) == 0
+        && ::renameat(folder, ".bench-new", folder, "replaced") == 0 && ::fsync(folder) == 0;
+    ::close(file);
+    ::close(folder);
+    return done ? double(timer.nsecsElapsed()) / 1e6 : -1;
+}
+
+// Milliseconds of each Add with autosave, the entries growing by one each time; after each, the
+// yardstick: a bare durable replace of the bytes it wrote, in the same folder, so that both meet
+// the disk in the same state.
 int addWithAutosave(const QString& path, int runs, bool touched)
 {
     EditorState state;
@@ -165,7 +191,7 @@ int addWithAutosave(const QString& path, int runs, bool touched)
         return 1;
     state.setCurrentPath(path);
     state.setAutosaveValue(true);
-    std::vector<double> times;
+    std::vector<double> times, bare;
     for (int run = 0; run < runs; ++run) {
         if (touched && ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), nullptr, 0) != 0)
             return 1;
@@ -174,39 +200,12 @@ int addWithAutosave(const QString& path, int runs, bool touched)
         if (!AddEntry(state, dialogs, saver, QStringLiteral("added%1.example").arg(run)))
             return 1;
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::printf("add_ms=%.3f entries=%d\n", median(times), state.hostList().Count());
-    return 0;
-}
-
-// What any program must do at the least to replace a file durably: an anonymous file in its
-// folder, written, synced, named, renamed over it, and the folder synced.
-int bareReplace(const char* path, int runs)
-{
-    QFile source(QString::fromLocal8Bit(path));
-    if (!source.open(QIODevice::ReadOnly))
-        return 1;
-    const QByteArray bytes = source.readAll();
-    const QByteArray folderPath = QFileInfo(source).absolutePath().toLocal8Bit(), name = "replaced";
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        const int folder = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY);
-        const int file = ::openat(folder, ".", O_TMPFILE | O_WRONLY, 0644);
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(file);
-        const bool done = ::write(file, bytes.constData(), size_t(bytes.size())) == bytes.size()
-            && ::fsync(file) == 0
-            && ::linkat(AT_FDCWD, self.constData(), folder, ".bench-new", AT_SYMLINK_FOLLOW) == 0
-            && ::renameat(folder, ".bench-new", folder, name.constData()) == 0
-            && ::fsync(folder) == 0;
-        ::close(file);
-        ::close(folder);
-        if (!done)
+        bare.push_back(bareReplace(path));
+        if (bare.back() < 0)
             return 1;
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    std::printf("replace_ms=%.3f\n", median(times));
+    std::printf("add_ms=%.3f replace_ms=%.3f entries=%d\n", median(times), median(bare),
+                state.hostList().Count());
     return 0;
 }
 
@@ -223,11 +222,8 @@ int main(int argc, char* argv[])
         return loadSave(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (mode == "add" && (argc == 4 || (argc == 5 && QByteArray(argv[4]) == "touched")))
         return addWithAutosave(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), argc == 5);
-    if (mode == "replace" && argc == 4)
-        return bareReplace(argv[2], std::atoi(argv[3]));
     std::fprintf(stderr,
                  "usage: zarvello-bench generate[-block-list] LINES SEED OUT | load-save IN OUT | "
-                 "add FILE RUNS [touched]"
-                 " | replace FILE RUNS\n");
+                 "add FILE RUNS [touched]\n");
     return 2;
 }
