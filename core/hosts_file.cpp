@@ -82,6 +82,10 @@ ReadResult readHostsFile(const QString& path, int maxLines)
             if (errno == EINTR)
                 continue;
             result.error = systemFailure(path, errno);
+            // The lines read whole stay; a line cut short by the failure is not one.
+            const auto last =
+                std::find(std::make_reverse_iterator(bytes.cbegin() + filled), bytes.crend(), '\r');
+            filled = bytes.crend() - last;
             break;
         }
         if (got == 0)
@@ -133,8 +137,9 @@ QByteArray joinLines(const QList<QByteArray>& lines, QByteArray into, qsizetype*
         const char* const start = lines.at(i).constData();
         const QArrayData* const buffer = const_cast<QByteArray&>(lines.at(i)).data_ptr().d_ptr();
         const char* end = start + lines.at(i).size();
-        for (++i; i < lines.size() && buffer && lines.at(i).constData() == end + 2 && end[0] == '\r'
-             && end[1] == '\n' && const_cast<QByteArray&>(lines.at(i)).data_ptr().d_ptr() == buffer;
+        for (++i; i < lines.size() && buffer
+             && const_cast<QByteArray&>(lines.at(i)).data_ptr().d_ptr() == buffer
+             && lines.at(i).constData() == end + 2 && end[0] == '\r' && end[1] == '\n';
              ++i)
             end += 2 + lines.at(i).size();
         std::memcpy(out, start, size_t(end - start));

@@ -26,9 +26,9 @@ struct ReadResult {
     std::optional<Fingerprint> fingerprint; // the file's as it was opened
 };
 
-// Reads the lines of a regular file (or a link to one). Stops with TooManyEntries as soon as the
-// file holds more than maxLines lines, and with TooLarge, returning no lines, past
-// MaxHostsFileSize.
+// Reads the lines of a regular file (or a link to one), the whole file into one buffer. Fails with
+// TooManyEntries when the file holds more than maxLines lines, returning maxLines + 1 of them, and
+// with TooLarge, returning no lines, past MaxHostsFileSize.
 ReadResult readHostsFile(const QString& path, int maxLines);
 
 // The lines of a whole file's bytes, at most atMost of them: CR LF or a lone CR ends a line, a lone
