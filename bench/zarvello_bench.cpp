@@ -2,12 +2,12 @@
 // A measuring tool for us, not part of the product: generates realistic hosts files and times
 // the core's load and save of them. It links QtCore only, as a command-line sort would.
 //
-//   zarvello-bench generate LINES SEED OUT   a shuffled hosts file, the same bytes for the same
-//   seed zarvello-bench load-save IN OUT          LoadHostsFile then SaveHostsFile, as the program
-//   does zarvello-bench add FILE RUNS [touched]   Add with autosave into FILE, opened; each time
-//   touched
-//                                            by another program first, if asked (a read and merge)
-//   zarvello-bench replace FILE RUNS         the yardstick: a bare durable replace of FILE's bytes
+// - generate LINES SEED OUT: a shuffled hosts file, the same bytes for the same seed;
+// - generate-block-list LINES SEED OUT: a shuffled block list of mixed-case names;
+// - load-save IN OUT: LoadHostsFile then SaveHostsFile, as the program does;
+// - add FILE RUNS [touched]: Add with autosave into FILE, opened; each time touched by another
+//   program first, if asked (a read and merge); each followed by its yardstick, a bare durable
+//   replace of the same bytes.
 #include "bench_common.h"
 #include "bench_dialogs.h"
 #include "editor_state.h"
@@ -17,11 +17,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -30,24 +32,58 @@ using namespace zarvello;
 
 namespace {
 
-// A small generator of our own, so that the same seed gives the same file on every machine.
+// The engine's output is fixed by the standard (a distribution's is not), so the same seed gives
+// the same file on every machine.
 class Random {
 public:
     explicit Random(unsigned long long seed)
-        : m_state(seed * 6364136223846793005ULL + 1442695040888963407ULL)
+        : m_engine(seed)
     {
     }
-    unsigned next(unsigned bound)
-    {
-        m_state ^= m_state << 13;
-        m_state ^= m_state >> 7;
-        m_state ^= m_state << 17;
-        return unsigned(m_state % bound);
-    }
+    unsigned next(unsigned bound) { return unsigned(m_engine() % bound); }
 
 private:
-    unsigned long long m_state;
+    std::mt19937_64 m_engine;
 };
+
+// A block list as people download one: every line an address and one name of 2 to 4 dotted words,
+// each word in lower, upper or capitalised case, shuffled.
+int generateBlockList(int lines, unsigned long long seed, const char* out)
+{
+    static const char* const words[] = {"ads",     "tracker", "metrics", "telemetry", "pixel",
+                                        "beacon",  "stats",   "counter", "promo",     "banner",
+                                        "cdn",     "mail",    "collect", "log",       "static",
+                                        "content", "api",     "img",     "video",     "news"};
+    static const char* const zones[] = {"com", "ru", "net", "org", "info", "io"};
+    constexpr int wordCount = sizeof words / sizeof *words;
+    Random random(seed);
+    QFile file(out);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 1;
+    QSet<QByteArray> named; // a list names each host once, so its order is the same as sort's
+    for (int i = 0; i < lines;) {
+        QByteArray row = random.next(2) ? "0.0.0.0 " : "127.0.0.1 ";
+        const unsigned wordsInName = 2 + random.next(3);
+        for (unsigned w = 0; w + 1 < wordsInName; ++w) {
+            QByteArray word = words[random.next(wordCount)];
+            if (w == 0 && random.next(3) != 0)
+                word += QByteArray::number(random.next(10000));
+            const unsigned form = random.next(4);
+            if (form == 0)
+                word = word.toUpper();
+            else if (form == 1)
+                word[0] = char(word[0] - 0x20);
+            row += word + '.';
+        }
+        row += zones[random.next(sizeof zones / sizeof *zones)];
+        if (named.contains(row.toLower()))
+            continue;
+        named.insert(row.toLower());
+        file.write(row + "\r\n");
+        ++i;
+    }
+    return 0;
+}
 
 int generate(int lines, unsigned long long seed, const char* out)
 {
@@ -119,7 +155,33 @@ double median(std::vector<double> values)
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
-// Milliseconds of each Add with autosave, the entries growing by one each time.
+// What any program must do at the least to replace a file durably: an anonymous file in its
+// folder, written, synced, named, renamed over it, and the folder synced. Milliseconds, or a
+// negative number when it failed.
+double bareReplace(const QString& path)
+{
+    QFile source(path);
+    if (!source.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = source.readAll();
+    const QByteArray folderPath = QFileInfo(source).absolutePath().toLocal8Bit();
+    QElapsedTimer timer;
+    timer.start();
+    const int folder = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY);
+    const int file = ::openat(folder, ".", O_TMPFILE | O_WRONLY, 0644);
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(file);
+    const bool done = ::write(file, bytes.constData(), size_t(bytes.size())) == bytes.size()
+        && ::fsync(file) == 0
+        && ::linkat(AT_FDCWD, self.constData(), folder, ".bench-new", AT_SYMLINK_FOLLOW) == 0
+        && ::renameat(folder, ".bench-new", folder, "replaced") == 0 && ::fsync(folder) == 0;
+    ::close(file);
+    ::close(folder);
+    return done ? double(timer.nsecsElapsed()) / 1e6 : -1;
+}
+
+// Milliseconds of each Add with autosave, the entries growing by one each time; after each, the
+// yardstick: a bare durable replace of the bytes it wrote, in the same folder, so that both meet
+// the disk in the same state.
 int addWithAutosave(const QString& path, int runs, bool touched)
 {
     EditorState state;
@@ -129,7 +191,7 @@ int addWithAutosave(const QString& path, int runs, bool touched)
         return 1;
     state.setCurrentPath(path);
     state.setAutosaveValue(true);
-    std::vector<double> times;
+    std::vector<double> times, bare;
     for (int run = 0; run < runs; ++run) {
         if (touched && ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), nullptr, 0) != 0)
             return 1;
@@ -138,39 +200,12 @@ int addWithAutosave(const QString& path, int runs, bool touched)
         if (!AddEntry(state, dialogs, saver, QStringLiteral("added%1.example").arg(run)))
             return 1;
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::printf("add_ms=%.3f entries=%d\n", median(times), state.hostList().Count());
-    return 0;
-}
-
-// What any program must do at the least to replace a file durably: an anonymous file in its
-// folder, written, synced, named, renamed over it, and the folder synced.
-int bareReplace(const char* path, int runs)
-{
-    QFile source(QString::fromLocal8Bit(path));
-    if (!source.open(QIODevice::ReadOnly))
-        return 1;
-    const QByteArray bytes = source.readAll();
-    const QByteArray folderPath = QFileInfo(source).absolutePath().toLocal8Bit(), name = "replaced";
-    std::vector<double> times;
-    for (int run = 0; run < runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        const int folder = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY);
-        const int file = ::openat(folder, ".", O_TMPFILE | O_WRONLY, 0644);
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(file);
-        const bool done = ::write(file, bytes.constData(), size_t(bytes.size())) == bytes.size()
-            && ::fsync(file) == 0
-            && ::linkat(AT_FDCWD, self.constData(), folder, ".bench-new", AT_SYMLINK_FOLLOW) == 0
-            && ::renameat(folder, ".bench-new", folder, name.constData()) == 0
-            && ::fsync(folder) == 0;
-        ::close(file);
-        ::close(folder);
-        if (!done)
+        bare.push_back(bareReplace(path));
+        if (bare.back() < 0)
             return 1;
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    std::printf("replace_ms=%.3f\n", median(times));
+    std::printf("add_ms=%.3f replace_ms=%.3f entries=%d\n", median(times), median(bare),
+                state.hostList().Count());
     return 0;
 }
 
@@ -179,17 +214,16 @@ int bareReplace(const char* path, int runs)
 int main(int argc, char* argv[])
 {
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == "generate-block-list" && argc == 5)
+        return generateBlockList(std::atoi(argv[2]), std::strtoull(argv[3], nullptr, 10), argv[4]);
     if (mode == "generate" && argc == 5)
         return generate(std::atoi(argv[2]), std::strtoull(argv[3], nullptr, 10), argv[4]);
     if (mode == "load-save" && argc == 4)
         return loadSave(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (mode == "add" && (argc == 4 || (argc == 5 && QByteArray(argv[4]) == "touched")))
         return addWithAutosave(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), argc == 5);
-    if (mode == "replace" && argc == 4)
-        return bareReplace(argv[2], std::atoi(argv[3]));
-    std::fprintf(
-        stderr,
-        "usage: zarvello-bench generate LINES SEED OUT | load-save IN OUT | add FILE RUNS [touched]"
-        " | replace FILE RUNS\n");
+    std::fprintf(stderr,
+                 "usage: zarvello-bench generate[-block-list] LINES SEED OUT | load-save IN OUT | "
+                 "add FILE RUNS [touched]\n");
     return 2;
 }

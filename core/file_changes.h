@@ -21,13 +21,13 @@ struct Fingerprint {
     static std::optional<Fingerprint> of(const QString& path);
 };
 
-// The file at path as the editor last read or wrote it: the lines read, sharing their bytes with
-// the list, or the bytes a save wrote, shared with that save; so that neither costs a copy.
+// The file at path as the editor last read or wrote it: its bytes, shared with the list's lines
+// or with the save that wrote them, so that keeping them costs no copy.
 struct FileBase {
     QString path;
     std::optional<Fingerprint> fingerprint;
-    QList<QByteArray> read;
-    QByteArray written;
+    QByteArray bytes;
+    QByteArray spare; // the bytes before them, for the next save to write into
 };
 
 // What the list takes in from a file that changed since its base: the lines the file gained, and

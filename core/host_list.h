@@ -11,11 +11,13 @@ namespace zarvello {
 
 // Entries are kept as the bytes a save writes, each line as it was in the file: half the memory
 // of text for the usual ASCII file, nothing to convert on load or save, and what the list shows
-// is by construction what Save writes.
+// is by construction what Save writes. Lines loaded from a file share that file's one buffer (Qt's
+// implicit sharing), so they take no allocation each; a line added or edited has its own.
 class HostList : public QAbstractListModel {
     Q_OBJECT
 public:
-    // Positions are 16-bit signed, so this is the most the list can hold.
+    // The most the list holds: the count a 16-bit signed position reaches, which the list has
+    // always kept to. Positions are ints, -1 for none.
     static constexpr int MaxCount = 32767;
 
     using QAbstractListModel::QAbstractListModel;
@@ -36,6 +38,8 @@ public:
 
     // Every entry as the bytes of its line, in list order.
     const QList<QByteArray>& lines() const { return m_lines; }
+    // Makes the entries parts of written, which must be joinLines(lines()). Nothing shown changes.
+    void shareWritten(const QByteArray& written);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -43,5 +47,9 @@ public:
 private:
     QList<QByteArray> m_lines;
 };
+
+// A part of buffer that shares it (Qt's implicit sharing) rather than a copy: no allocation, and
+// the buffer lives while any part of it does.
+QByteArray sharedPart(const QByteArray& buffer, qsizetype from, qsizetype size);
 
 } // namespace zarvello

@@ -8,6 +8,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,52 +28,6 @@ FileError systemFailure(const QString& path, int error)
 }
 
 } // namespace
-
-void LineSplitter::feed(QByteArrayView chunk, QList<QByteArray>& lines)
-{
-    qsizetype start = 0;
-    if (m_afterCr && !chunk.isEmpty() && chunk.front() == '\n')
-        start = 1;
-    m_afterCr = false;
-    while (true) {
-        const qsizetype cr = chunk.indexOf('\r', start);
-        if (cr < 0)
-            break;
-        const QByteArrayView piece = chunk.sliced(start, cr - start);
-        if (m_partial.isEmpty()) {
-            lines.append(piece.toByteArray());
-        } else {
-            appendPartial(piece);
-            lines.append(std::exchange(m_partial, {}));
-        }
-        start = cr + 1;
-        if (start == chunk.size()) {
-            m_afterCr = true;
-            return;
-        }
-        if (chunk.at(start) == '\n')
-            ++start;
-    }
-    appendPartial(chunk.sliced(start));
-}
-
-void LineSplitter::appendPartial(QByteArrayView piece)
-{
-    // Doubling alone could reserve twice the largest file for one long line; a line is never
-    // longer than that file.
-    const qsizetype needed = m_partial.size() + piece.size();
-    if (needed > m_partial.capacity())
-        m_partial.reserve(
-            std::max(needed, std::min(2 * m_partial.capacity(), qsizetype(MaxHostsFileSize))));
-    m_partial.append(piece);
-}
-
-void LineSplitter::finish(QList<QByteArray>& lines)
-{
-    if (!m_partial.isEmpty())
-        lines.append(std::exchange(m_partial, {}));
-    m_afterCr = false;
-}
 
 ReadResult readHostsFile(const QString& path, int maxLines)
 {
@@ -109,56 +66,90 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         return result;
     }
 
-    LineSplitter splitter;
-    QByteArray chunk(ChunkSize, Qt::Uninitialized);
-    qint64 total = 0;
+    // The whole file in one buffer, which its lines then share. Room for more than the file's size
+    // tells that it grew since it was measured; a whole chunk more, as some files (pagemap) refuse
+    // reads of a single byte.
+    QByteArray& bytes = result.bytes;
+    const qsizetype most = MaxHostsFileSize + ChunkSize;
+    bytes.resize(std::min<qsizetype>(std::max<qsizetype>(info.st_size, ChunkSize - 1) + 1, most));
+    qsizetype filled = 0;
     while (true) {
-        const ssize_t got = ::read(file.get(), chunk.data(), size_t(chunk.size()));
+        if (filled == bytes.size())
+            bytes.resize(std::min(2 * filled, most));
+        const ssize_t got =
+            ::read(file.get(), bytes.data() + filled, size_t(bytes.size() - filled));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             result.error = systemFailure(path, errno);
-            return result;
+            // The lines read whole stay; a line cut short by the failure is not one.
+            const auto last =
+                std::find(std::make_reverse_iterator(bytes.cbegin() + filled), bytes.crend(), '\r');
+            filled = bytes.crend() - last;
+            break;
         }
         if (got == 0)
             break;
-        // The file may have grown since it was measured.
-        if ((total += got) > MaxHostsFileSize) {
-            result.lines.clear();
+        if ((filled += got) > MaxHostsFileSize) {
+            result.bytes.clear();
             result.error = tooLarge;
             return result;
         }
-        splitter.feed(QByteArrayView(chunk.constData(), got), result.lines);
-        if (result.lines.size() > maxLines)
-            break;
     }
-    splitter.finish(result.lines);
+    bytes.truncate(filled);
+    result.lines = splitLines(bytes, qsizetype(maxLines) + 1);
     if (result.lines.size() > maxLines)
         result.error = FileError{path, Op::Read, FileError::Reason::TooManyEntries};
     return result;
 }
 
-QList<QByteArray> splitLines(QByteArrayView bytes)
+QList<QByteArray> splitLines(const QByteArray& bytes, qsizetype atMost)
 {
     QList<QByteArray> lines;
-    LineSplitter splitter;
-    splitter.feed(bytes, lines);
-    splitter.finish(lines);
+    const char* const data = bytes.constData();
+    qsizetype start = 0;
+    while (start < bytes.size() && lines.size() < atMost) {
+        const auto* cr =
+            static_cast<const char*>(std::memchr(data + start, '\r', size_t(bytes.size() - start)));
+        const qsizetype end = cr ? cr - data : bytes.size();
+        lines.append(sharedPart(bytes, start, end - start));
+        start = end + 1;
+        if (start < bytes.size() && data[start] == '\n')
+            ++start;
+    }
     return lines;
 }
 
-QByteArray joinLines(const QList<QByteArray>& lines)
+QByteArray joinLines(const QList<QByteArray>& lines, QByteArray into, qsizetype* pieces)
 {
     qsizetype size = 0;
     for (const QByteArray& line : lines)
         size += line.size() + 2;
-    QByteArray bytes;
-    bytes.reserve(size);
-    for (const QByteArray& line : lines) {
-        bytes.append(line);
-        bytes.append("\r\n", 2);
+    if (!into.isDetached() || into.capacity() < size) {
+        into = QByteArray();
+        into.reserve(size + size / 16); // room for the lines a few more saves add
     }
-    return bytes;
+    into.resize(size);
+    char* out = into.data();
+    // Copied straight in, an append per line costs several times the copy; lines that follow one
+    // another in one buffer with CR LF between, as in the bytes of an earlier save, in one piece.
+    for (qsizetype i = 0; i < lines.size();) {
+        const char* const start = lines.at(i).constData();
+        const QArrayData* const buffer = const_cast<QByteArray&>(lines.at(i)).data_ptr().d_ptr();
+        const char* end = start + lines.at(i).size();
+        for (++i; i < lines.size() && buffer
+             && const_cast<QByteArray&>(lines.at(i)).data_ptr().d_ptr() == buffer
+             && lines.at(i).constData() == end + 2 && end[0] == '\r' && end[1] == '\n';
+             ++i)
+            end += 2 + lines.at(i).size();
+        std::memcpy(out, start, size_t(end - start));
+        out += end - start;
+        *out++ = '\r';
+        *out++ = '\n';
+        if (pieces)
+            ++*pieces;
+    }
+    return into;
 }
 
 std::optional<FileError> LoadHostsFile(EditorState& state, const QString& path)
@@ -168,7 +159,7 @@ std::optional<FileError> LoadHostsFile(EditorState& state, const QString& path)
     if (result.error && result.error->reason == FileError::Reason::TooManyEntries)
         result.error->maxEntries = HostList::MaxCount;
     if (!result.error)
-        state.base() = {path, result.fingerprint, result.lines, {}};
+        state.base() = {path, result.fingerprint, result.bytes};
     // Lines read before a read failure stay; too many lines add none, as addLines takes all or
     // none.
     list.addLines(std::move(result.lines));
@@ -189,8 +180,7 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
             recreated = true; // gone or unreadable: the list is all there is
         } else {
             const FileChanges changes =
-                fileChanges(base.written.isNull() ? base.read : splitLines(base.written), now.lines,
-                            list.lines());
+                fileChanges(splitLines(base.bytes), now.lines, list.lines());
             if (now.error
                 || list.Count() - changes.removed.size() + changes.added.size()
                     > HostList::MaxCount)
@@ -199,7 +189,7 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
                     {},   HostList::MaxCount};
             list.removeLines(changes.removed);
             list.addLines(changes.added);
-            base = {path, now.fingerprint, std::move(now.lines), {}};
+            base = {path, now.fingerprint, std::move(now.bytes)};
             if (!changes.isEmpty())
                 dialogs.showMessage(
                     QStringLiteral(
@@ -211,18 +201,23 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
                     savingTitle);
         }
     }
-    const QByteArray bytes = joinLines(list.lines());
+    qsizetype pieces = 0;
+    const QByteArray bytes = joinLines(list.lines(), std::exchange(base.spare, {}), &pieces);
+    // Lines copied one by one (a file loaded unsorted, many additions) cost a copy each at every
+    // save; as parts of these bytes, runs of them are copied in one piece.
+    if (pieces > 64)
+        list.shareWritten(bytes);
     if (const std::optional<FileError> error = saver.save(path, bytes)) {
         // A save that failed after writing, or may have, leaves the file as the base only if it
         // holds what was written: else the next save would take this list's own lines in again.
         if (error->fileState != FileError::FileState::Unchanged) {
             const ReadResult now = readHostsFile(path, HostList::MaxCount);
-            if (!now.error && joinLines(now.lines) == bytes)
-                base = {path, now.fingerprint, {}, bytes};
+            if (!now.error && now.bytes == bytes)
+                base = {path, now.fingerprint, bytes};
         }
         return error;
     }
-    base = {path, Fingerprint::of(path), {}, bytes};
+    base = {path, Fingerprint::of(path), bytes, std::move(base.bytes)};
     if (recreated)
         dialogs.showMessage(
             QStringLiteral("Файл «%1» пропал или перестал читаться после того, как программа его "

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QList>
 
+#include <limits>
 #include <optional>
 
 namespace zarvello {
@@ -19,37 +20,28 @@ class EditorState;
 class HostList;
 
 struct ReadResult {
+    QByteArray bytes;                       // the file's bytes, which the lines share
     QList<QByteArray> lines;                // the lines read, also those before a failure
     std::optional<FileError> error;         // why reading stopped early, if it did
     std::optional<Fingerprint> fingerprint; // the file's as it was opened
 };
 
-// Splits a file's bytes into lines: CR LF or a lone CR ends a line, a lone LF is an ordinary
-// character, and a final terminator adds no empty line.
-class LineSplitter {
-public:
-    // Feeds the next chunk; complete lines are appended to lines.
-    void feed(QByteArrayView chunk, QList<QByteArray>& lines);
-    // The file has ended: the last line, if it had no terminator, is appended.
-    void finish(QList<QByteArray>& lines);
-
-private:
-    void appendPartial(QByteArrayView piece);
-
-    QByteArray m_partial;
-    bool m_afterCr = false; // the previous chunk ended in CR, so a leading LF belongs to it
-};
-
-// Reads the lines of a regular file (or a link to one). Stops with TooManyEntries as soon as the
-// file holds more than maxLines lines, and with TooLarge, returning no lines, past
-// MaxHostsFileSize.
+// Reads the lines of a regular file (or a link to one), the whole file into one buffer. Fails with
+// TooManyEntries when the file holds more than maxLines lines, returning maxLines + 1 of them, and
+// with TooLarge, returning no lines, past MaxHostsFileSize.
 ReadResult readHostsFile(const QString& path, int maxLines);
 
-// The lines of a whole file's bytes.
-QList<QByteArray> splitLines(QByteArrayView bytes);
+// The lines of a whole file's bytes, at most atMost of them: CR LF or a lone CR ends a line, a lone
+// LF is an ordinary character, and a final terminator adds no empty line. The lines share bytes'
+// buffer rather than each taking an allocation of its own.
+QList<QByteArray> splitLines(const QByteArray& bytes,
+                             qsizetype atMost = std::numeric_limits<qsizetype>::max());
 
-// The bytes a list of lines is written as: each line followed by CR LF.
-QByteArray joinLines(const QList<QByteArray>& lines);
+// The bytes a list of lines is written as: each line followed by CR LF. Written into into's buffer
+// when nothing else shares it and it is large enough: fresh pages cost more than the copy. Counts
+// in pieces the copies it made.
+QByteArray joinLines(const QList<QByteArray>& lines, QByteArray into = {},
+                     qsizetype* pieces = nullptr);
 
 // LoadHostsFile: appends the file's lines to the list, and keeps them as the file's base. On a read
 // failure the lines read before it stay; a file that would overfill the list adds nothing.

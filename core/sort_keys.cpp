@@ -7,22 +7,39 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace zarvello {
 
 namespace {
 
+// Eight bytes at a time, and done at the first that is not ASCII: a line of undecodable bytes
+// says so at once.
+bool isAscii(QByteArrayView line)
+{
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080u)
+            return false;
+    }
+    for (; p != end; ++p) {
+        if (static_cast<unsigned char>(*p) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 // A line's folded UTF-16 units, one after another, decoded from its bytes as they are asked for.
 class FoldedUnits {
 public:
     explicit FoldedUnits(QByteArrayView line)
         : m_line(line)
+        , m_asciiLine(isAscii(line))
     {
-        unsigned char high = 0;
-        for (const char c : line)
-            high |= static_cast<unsigned char>(c);
-        m_asciiLine = high < 0x80;
     }
 
     // The unit at depth, or -1 past the end. Cheapest when depth never decreases.
@@ -138,11 +155,6 @@ private:
     bool m_asciiLine = false; // units and bytes coincide: no cursor needed
 };
 
-struct Keyed {
-    FoldedUnits units;
-    int position;
-};
-
 int compareFrom(FoldedUnits a, FoldedUnits b, std::uint32_t depth)
 {
     for (;; ++depth) {
@@ -155,19 +167,62 @@ int compareFrom(FoldedUnits a, FoldedUnits b, std::uint32_t depth)
     }
 }
 
+// A line as the sort holds it, in 16 bytes. An ASCII line, almost every line of a hosts file, is
+// its own key, read in lower case as the sort goes; only a line that needs decoding has a cursor,
+// kept apart. So the keys cost a fraction of the file, and a cursor's 40 bytes come only with a
+// line that has something to decode.
+struct Keyed {
+    static constexpr std::uint32_t Decoded = ~std::uint32_t(0);
+    union {
+        const char* bytes;   // an ASCII line's
+        FoldedUnits* cursor; // for any other line
+    };
+    std::uint32_t size; // an ASCII line's length, or Decoded
+    int position;
+
+    bool ascii() const { return size != Decoded; }
+    int at(std::uint32_t depth) const
+    {
+        if (ascii())
+            return depth < size ? FoldedUnits::lower(bytes[depth]) : -1;
+        return cursor->at(depth);
+    }
+    FoldedUnits units() const { return ascii() ? FoldedUnits({bytes, size}) : *cursor; }
+    bool atBoundary() const { return ascii() || cursor->atBoundary(); }
+    QByteArrayView restAfter(std::uint32_t depth) const
+    {
+        return ascii() ? QByteArrayView(bytes, size).sliced(std::min(depth + 1, size))
+                       : cursor->restAfter(depth);
+    }
+};
+static_assert(sizeof(Keyed) == 16);
+
+int compareFrom(const Keyed& a, const Keyed& b, std::uint32_t depth)
+{
+    if (!a.ascii() || !b.ascii())
+        return compareFrom(a.units(), b.units(), depth);
+    const std::uint32_t common = std::min(a.size, b.size);
+    for (; depth < common; ++depth) {
+        const int x = FoldedUnits::lower(a.bytes[depth]);
+        const int y = FoldedUnits::lower(b.bytes[depth]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size < b.size ? -1 : a.size > b.size ? 1 : 0;
+}
+
 // Lines that go on with the same bytes, ASCII letters in either case, go on with the same units.
 // When a whole group agrees at a depth, the units its lines share byte for byte are passed in one
 // sweep rather than one partition each: identical long lines would otherwise cost a partition per
 // character.
 std::uint32_t skipSharedBytes(Keyed* first, Keyed* last, std::uint32_t depth)
 {
-    FoldedUnits& lead = first->units;
-    const QByteArrayView leadRest = lead.restAfter(depth);
+    const QByteArrayView leadRest = first->restAfter(depth);
     qsizetype shared = leadRest.size();
     for (Keyed* item = first; item != last && shared > 0; ++item) {
-        if (!item->units.atBoundary())
+        if (!item->atBoundary())
             return 0;
-        const QByteArrayView rest = item->units.restAfter(depth);
+        const QByteArrayView rest = item->restAfter(depth);
         const auto end = leadRest.begin() + std::min(shared, rest.size());
         const auto same = [](char a, char b) {
             return FoldedUnits::lower(a) == FoldedUnits::lower(b);
@@ -176,9 +231,16 @@ std::uint32_t skipSharedBytes(Keyed* first, Keyed* last, std::uint32_t depth)
     }
     if (shared == 0)
         return 0;
-    const FoldedUnits::Passed passed = lead.readOver(depth, shared);
-    for (Keyed* item = first + 1; item != last; ++item)
-        item->units.follow(passed);
+    // The shared bytes are ASCII when any line of the group is: an ASCII line passes as many
+    // units as bytes, with nothing to move.
+    const FoldedUnits::Passed passed = first->ascii()
+        ? FoldedUnits::Passed {shared, std::uint32_t(shared),
+                               FoldedUnits::lower(first->bytes[depth + shared])}
+        : first->cursor->readOver(depth, shared);
+    for (Keyed* item = first + 1; item != last; ++item) {
+        if (!item->ascii())
+            item->cursor->follow(passed);
+    }
     return passed.units;
 }
 
@@ -187,19 +249,19 @@ void radixSort(Keyed* first, Keyed* last, std::uint32_t depth)
     while (last - first > 1) {
         if (last - first < 12) {
             std::sort(first, last, [depth](const Keyed& a, const Keyed& b) {
-                const int order = compareFrom(a.units, b.units, depth);
+                const int order = compareFrom(a, b, depth);
                 return order < 0 || (order == 0 && a.position < b.position);
             });
             return;
         }
-        const int a = first[0].units.at(depth);
-        const int b = first[(last - first) / 2].units.at(depth);
-        const int c = last[-1].units.at(depth);
+        const int a = first[0].at(depth);
+        const int b = first[(last - first) / 2].at(depth);
+        const int c = last[-1].at(depth);
         const int pivot = std::max(std::min(a, b), std::min(std::max(a, b), c));
         Keyed* less = first;
         Keyed* greater = last;
         for (Keyed* item = first; item < greater;) {
-            const int unit = item->units.at(depth);
+            const int unit = item->at(depth);
             if (unit < pivot)
                 std::swap(*less++, *item++);
             else if (unit > pivot)
@@ -231,10 +293,21 @@ int compareFolded(QByteArrayView a, QByteArrayView b)
 
 std::vector<int> sortedOrder(const QList<QByteArray>& lines)
 {
-    std::vector<Keyed> keyed;
-    keyed.reserve(size_t(lines.size()));
-    for (const QByteArray& line : lines)
-        keyed.push_back({FoldedUnits(line), int(keyed.size())});
+    std::vector<Keyed> keyed(size_t(lines.size()));
+    size_t decoded = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        Keyed& k = keyed[size_t(i)];
+        k.position = int(i);
+        k.bytes = lines.at(i).constData();
+        k.size = isAscii(lines.at(i)) ? std::uint32_t(lines.at(i).size()) : Keyed::Decoded;
+        decoded += !k.ascii();
+    }
+    std::vector<FoldedUnits> cursors;
+    cursors.reserve(decoded); // they are pointed to
+    for (Keyed& k : keyed) {
+        if (!k.ascii())
+            k.cursor = &cursors.emplace_back(lines.at(k.position));
+    }
     radixSort(keyed.data(), keyed.data() + keyed.size(), 0);
     std::vector<int> order;
     order.reserve(keyed.size());

@@ -26,16 +26,6 @@ inline QList<QByteArray> referenceLines(QByteArray bytes)
     return lines;
 }
 
-inline QList<QByteArray> split(QByteArrayView bytes, qsizetype piece)
-{
-    QList<QByteArray> lines;
-    LineSplitter splitter;
-    for (qsizetype at = 0; at < bytes.size(); at += piece)
-        splitter.feed(bytes.sliced(at, std::min(piece, bytes.size() - at)), lines);
-    splitter.finish(lines);
-    return lines;
-}
-
 // The order as plainly as it can be said: a stable sort by QString's case-insensitive compare.
 inline QList<QByteArray> referenceOrder(const QList<QByteArray>& lines)
 {

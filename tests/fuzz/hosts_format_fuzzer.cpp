@@ -47,8 +47,11 @@ void checkMerge(const QList<QByteArray>& lines)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QList<QByteArray> lines = split(bytes, qsizetype(size % 7) + 1);
-    check(lines == referenceLines(bytes.toByteArray()) && lines == split(bytes, 1 << 16),
+    const QList<QByteArray> lines = splitLines(bytes.toByteArray());
+    const qsizetype atMost = qsizetype(size % 7);
+    check(lines == referenceLines(bytes.toByteArray())
+              && splitLines(bytes.toByteArray(), atMost)
+                  == lines.first(std::min(atMost, lines.size())),
           "the lines are not those of the file");
     if (lines.size() >= HostList::MaxCount)
         return 0;
