@@ -234,8 +234,8 @@ std::uint32_t skipSharedBytes(Keyed* first, Keyed* last, std::uint32_t depth)
     // The shared bytes are ASCII when any line of the group is: an ASCII line passes as many
     // units as bytes, with nothing to move.
     const FoldedUnits::Passed passed = first->ascii()
-        ? FoldedUnits::Passed {shared, std::uint32_t(shared),
-                               FoldedUnits::lower(first->bytes[depth + shared])}
+        ? FoldedUnits::Passed{shared, std::uint32_t(shared),
+                              FoldedUnits::lower(first->bytes[depth + shared])}
         : first->cursor->readOver(depth, shared);
     for (Keyed* item = first + 1; item != last; ++item) {
         if (!item->ascii())
