@@ -77,6 +77,16 @@ private slots:
                  asked ? 2 : 0); // the window waits while rights are asked, and only then
     }
 
+    // The person's own save follows "." and ".." in a path as the system would.
+    void dotsInAPathLeadWhereTheSystemSays()
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath("dots/sub"));
+        QVERIFY(!Saver::writeAsOwner(m_dir.filePath("dots/sub/../up"), New));
+        QVERIFY(!Saver::writeAsOwner(m_dir.filePath("dots/sub/./here"), New));
+        QCOMPARE(readBytes(m_dir.filePath("dots/up")) + readBytes(m_dir.filePath("dots/sub/here")),
+                 New + New);
+    }
+
     // A helper that never greets counts as rights not given, and is let go, not waited on again.
     void aSilentHelperIsGivenUp()
     {
