@@ -103,6 +103,8 @@ private slots:
             << Outside{"a\r\ne\r\n", "a\r\n", x + "a\r\nE\r\n", ""};
         QTest::newRow("emptied") << Outside{"a\r\nb\r\n", "", x, merged(0, 2)};
         QTest::newRow("only touched") << Outside{"a\r\nb\r\n", "<touched>", x + "a\r\nb\r\n", ""};
+        QTest::newRow("only reordered")
+            << Outside{"a\r\nb\r\nc\r\n", "c\r\nb\r\na\r\n", x + "a\r\nb\r\nc\r\n", ""};
         QTest::newRow("gone") << Outside{
             "a\r\nb\r\n", "<missing>", x + "a\r\nb\r\n",
             "Сохранение: Файл «%3» пропал или перестал читаться после того, как программа его "
