@@ -14,6 +14,11 @@ std::optional<Fingerprint> Fingerprint::of(const QString& path)
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
+    return from(info);
+}
+
+Fingerprint Fingerprint::from(const struct stat& info)
+{
     const auto nanoseconds = [](const timespec& t) {
         return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
     };

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <optional>
+#include <sys/stat.h>
 
 namespace zarvello {
 
@@ -19,6 +20,8 @@ struct Fingerprint {
     bool operator==(const Fingerprint&) const = default;
     // The file's at path, following links as a read does; nothing when it cannot be had.
     static std::optional<Fingerprint> of(const QString& path);
+    // The file's as its status says.
+    static Fingerprint from(const struct stat& info);
 };
 
 // The file at path as the editor last read or wrote it: its bytes, shared with the list's lines

@@ -46,10 +46,7 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         result.error = systemFailure(path, errno);
         return result;
     }
-    result.fingerprint =
-        Fingerprint{info.st_dev, info.st_ino, info.st_size,
-                    qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-                    qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
+    result.fingerprint = Fingerprint::from(info);
     if (S_ISDIR(info.st_mode)) {
         result.error = systemFailure(path, EISDIR);
         return result;
