@@ -57,11 +57,12 @@ private slots:
         QTest::newRow("a space") << Adding{.inputs = {" "}, .entries = {"127.0.0.1   ##"}};
         QTest::newRow("pasted line breaks")
             << Adding{.inputs = {"a\r\nb\rc\nd"}, .entries = {"127.0.0.1 a b c d ##"}};
-        QTest::newRow("autosaved") << Adding{{"foo", "bar"},
-                                             true,
-                                             {"127.0.0.1 bar ##", foo},
-                                             "127.0.0.1 bar ##\r\n127.0.0.1 foo ##\r\n"};
-        QTest::newRow("empty, autosaved all the same") << Adding{{""}, true, {}, ""};
+        QTest::newRow("autosaved") << Adding{.inputs = {"foo", "bar"},
+                                             .autosave = true,
+                                             .entries = {"127.0.0.1 bar ##", foo},
+                                             .saved = "127.0.0.1 bar ##\r\n127.0.0.1 foo ##\r\n"};
+        QTest::newRow("empty, autosaved all the same")
+            << Adding{.inputs = {""}, .autosave = true, .saved = ""};
     }
 
     void addEntry()
@@ -112,14 +113,9 @@ private slots:
         const QByteArray full = QByteArray("y\r\n").repeated(HostList::MaxCount);
         QTest::newRow("grown past the list's room")
             << Outside{"a\r\nb\r\n", full, full,
-                       "Ошибка: "
-                           + FileError{"%3",
-                                       FileError::Operation::Write,
-                                       FileError::Reason::TooManyEntries,
-                                       0,
-                                       {},
-                                       HostList::MaxCount}
-                                 .message()};
+                       "Ошибка: Файл «%3» не сохранён: его изменила другая программа, и с её "
+                       "строками в списке стало бы больше 32767 записей, а больше он не вмещает. "
+                       "Файл и список остались прежними."};
     }
 
     void aSaveTakesInWhatAnotherProgramChanged()

@@ -18,6 +18,14 @@ struct RecordedRights : Rights {
     }
 };
 
+struct Asking {
+    FileError refusal;                                   // the person's own save's
+    bool asRoot = false;                                 // whether the person is root
+    Rights::Outcome outcome = Rights::Outcome::Answered; // the rights', if asked
+    bool asked = false;                                  // whether rights were asked for the file
+    std::optional<FileError> told;                       // what the person reads, if anything
+};
+
 } // namespace
 
 class TestSaving : public QObject {
@@ -29,52 +37,45 @@ private slots:
     // came of it.
     void rightsAreAsked_data()
     {
-        QTest::addColumn<FileError>("refusal");
-        QTest::addColumn<bool>("asRoot");
-        QTest::addColumn<Rights::Outcome>("outcome");
-        QTest::addColumn<bool>("asked");
-        QTest::addColumn<QString>("message"); // what the person reads; empty for a save done
+        QTest::addColumn<Asking>("a");
         using R = FileError::Reason;
-        using O = Rights::Outcome;
-        const auto row = [](const char* name, const FileError& refusal, bool asRoot, O outcome,
-                            bool asked, const std::optional<FileError>& told) {
-            QTest::newRow(name) << refusal << asRoot << outcome << asked
-                                << (told ? told->message() : QString());
-        };
         const FileError::Operation write = FileError::Operation::Write;
         const FileError denied{"/h", write, R::System, EACCES},
-            notAllowed{"/h", write, R::System, EPERM}, missing{"/h", write, R::System, ENOENT};
-        const FileError foreign{"/h", write, R::ForeignLink, EACCES},
+            missing{"/h", write, R::System, ENOENT}, foreign{"/h", write, R::ForeignLink, EACCES},
             changed{"/h", write, R::System, EACCES, FileError::FileState::MaybeIncomplete};
-        row("no access, rights given", denied, false, O::Answered, true, std::nullopt);
-        row("not allowed, rights not given", notAllowed, false, O::NotGiven, true,
-            FileError{"/h", write, R::System, EPERM, {}, 0, 0, true});
-        row("no access, no answer", denied, false, O::NoAnswer, true,
-            FileError{"/h", write, R::NoAnswer, 0, FileError::FileState::OldOrNew});
-        row("no such folder: not asked", missing, false, O::Answered, false, missing);
-        row("another user's link: not asked", foreign, false, O::Answered, false, foreign);
-        row("the file changed: not asked", changed, false, O::Answered, false, changed);
-        row("as root: not asked", denied, true, O::Answered, false, denied);
+        QTest::newRow("no access, rights given") << Asking{.refusal = denied, .asked = true};
+        QTest::newRow("not allowed, rights not given")
+            << Asking{.refusal = {"/h", write, R::System, EPERM},
+                      .outcome = Rights::Outcome::NotGiven,
+                      .asked = true,
+                      .told = FileError{"/h", write, R::System, EPERM, {}, 0, 0, true}};
+        QTest::newRow("no access, no answer") << Asking{
+            .refusal = denied,
+            .outcome = Rights::Outcome::NoAnswer,
+            .asked = true,
+            .told = FileError{"/h", write, R::NoAnswer, 0, FileError::FileState::OldOrNew}};
+        QTest::newRow("no such folder: not asked") << Asking{.refusal = missing, .told = missing};
+        QTest::newRow("another user's link: not asked")
+            << Asking{.refusal = foreign, .told = foreign};
+        QTest::newRow("the file changed: not asked") << Asking{.refusal = changed, .told = changed};
+        QTest::newRow("as root: not asked")
+            << Asking{.refusal = denied, .asRoot = true, .told = denied};
     }
 
     void rightsAreAsked()
     {
-        QFETCH(FileError, refusal);
-        QFETCH(bool, asRoot);
-        QFETCH(Rights::Outcome, outcome);
-        QFETCH(bool, asked);
-        QFETCH(QString, message);
+        QFETCH(Asking, a);
         RecordedRights rights;
-        rights.outcome = outcome;
+        rights.outcome = a.outcome;
         Saver saver(
-            &rights, [&](const QString&, const QByteArray&) { return std::optional(refusal); },
-            asRoot);
+            &rights, [&](const QString&, const QByteArray&) { return std::optional(a.refusal); },
+            a.asRoot);
         QSignalSpy waiting(&saver, &Saver::waiting);
         const std::optional<FileError> error = saver.save("/h", New);
-        QCOMPARE(error ? error->message() : QString(), message);
-        QCOMPARE(rights.asked, asked ? QStringList{"/h"} : QStringList());
-        QCOMPARE(waiting.size(),
-                 asked ? 2 : 0); // the window waits while rights are asked, and only then
+        QCOMPARE(error ? error->message() : QString(), a.told ? a.told->message() : QString());
+        QCOMPARE(rights.asked, a.asked ? QStringList{"/h"} : QStringList());
+        // The window waits while rights are asked, and only then.
+        QCOMPARE(waiting.size(), a.asked ? 2 : 0);
     }
 
     // The person's own save follows "." and ".." in a path as the system would.
@@ -126,27 +127,6 @@ private slots:
             << FileError{"/h", write, R::System, EIO, FileError::FileState::WrittenNotDurable}
             << "Файл «/h» записан, но система не подтвердила, что он сохранён на диске: ошибка "
                "ввода-вывода.";
-        QTest::newRow("a folder others may write")
-            << FileError{"/h", write, R::UnsafeFolder, EACCES}
-            << "Не удалось сохранить файл «/h»: в папку на пути к нему может писать не только "
-               "администратор, а с его правами программа пишет только туда, где решает он один. "
-               "Файл остался прежним.";
-        QTest::newRow("a link not root's")
-            << FileError{"/h", write, R::UnsafeLink, EACCES}
-            << "Не удалось сохранить файл «/h»: путь идёт через символическую ссылку, которая "
-               "принадлежит не администратору. Файл остался прежним.";
-        QTest::newRow("several names")
-            << FileError{"/h", write, R::SeveralNames, EACCES}
-            << "Не удалось сохранить файл «/h»: у файла несколько имён (жёстких ссылок), а с "
-               "правами администратора программа пишет только файлы с одним именем. Файл остался "
-               "прежним.";
-        QTest::newRow("replaced meanwhile") << FileError{"/h", write, R::System, ESTALE}
-                                            << "Не удалось сохранить файл «/h»: файл подменили во "
-                                               "время сохранения. Файл остался прежним.";
-        QTest::newRow("copy left")
-            << FileError{"/h", write, R::CopyLeft, EIO, FileError::FileState::Saved}
-            << "Файл «/h» сохранён, но его временную копию рядом с ним (имя начинается на "
-               "«.zarvello-») удалить не удалось: ошибка ввода-вывода.";
         QTest::newRow("other errno") << FileError{"/h", write, R::System, EXFULL}
                                      << "Не удалось сохранить файл «/h»: системная ошибка 54 "
                                         "(Exchange full). Файл остался прежним.";

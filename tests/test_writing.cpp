@@ -105,37 +105,37 @@ private slots:
                     .command = "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper,
                     .output = Ok,
                     .after = "new"};
-        // Each call of a save failing; where the rename cannot keep the file (a hard link), in
-        // place.
+        // Each call of a save failing: a row's setup, the call, the answer, what the file holds.
+        // Where the rename cannot keep the file (a hard link), the save is in place.
         const QString xattr = R"(setfattr -n user.kept -v 1 "$F")",
                       linked = R"(ln "$F" "$D/other")";
-        const auto failing = [&](const char* name, const QString& setup, const QString& call,
-                                 const QByteArray& output, const char* after) {
-            QTest::newRow(name) << Case{
-                .setup = setup, .fault = call, .output = output, .after = after};
+        const auto failing = [](const QString& setup) {
+            return [setup](const char* name, const QString& call, const QByteArray& output,
+                           const char* after) {
+                QTest::newRow(name)
+                    << Case{.setup = setup, .fault = call, .output = output, .after = after};
+            };
         };
-        failing("temporary file not made", xattr, fault("openat", EIO, __O_TMPFILE), answer(EIO),
-                "old");
-        failing("no anonymous files here", xattr, fault("openat", EOPNOTSUPP, __O_TMPFILE), Ok,
-                "new");
-        failing("temporary file: folder refuses it", xattr, fault("openat", EACCES, __O_TMPFILE),
-                Ok, "new");
-        failing("temporary file: write", xattr, fault("pwrite", ENOSPC, O_WRONLY), answer(ENOSPC),
-                "old");
-        failing("temporary file: sync", xattr, fault("fsync", EIO, O_WRONLY), answer(EIO), "old");
-        failing("temporary file: naming", xattr, fault("linkat", EIO), answer(EIO), "old");
-        failing("temporary file: close", xattr, fault("close", EIO, O_WRONLY), answer(EIO), "old");
-        failing("rename", xattr, fault("renameat", EIO), answer(EIO), "old");
-        failing("rename onto a mount point", xattr, fault("renameat", EXDEV), Ok, "new");
-        failing("folder sync", xattr, fault("fsync", EIO, 0, 1),
-                answer(EIO, {}, State::WrittenNotDurable), "new");
-        failing("owner not given", xattr, fault("fchown", EPERM), Ok, "new");
-        failing("attribute not given", xattr, fault("fsetxattr", EPERM), Ok, "new");
-        failing("attributes not listed", attributes, fault("flistxattr", EIO), Ok, "new");
-        failing("an attribute added while listed", attributes, fault("flistxattr", ERANGE, 0, 1),
-                Ok, "new");
-        failing("the copy's attributes not listed", xattr + R"(; setfacl -d -m u:1000:rwx "$D")",
-                fault("flistxattr", EIO, O_WRONLY), Ok, "new");
+        const auto renamed = failing(xattr), inPlace = failing(linked), crashing = failing({});
+        const int tmpfile = __O_TMPFILE;
+        const QByteArray notDurable = answer(EIO, {}, State::WrittenNotDurable);
+        renamed("temporary file not made", fault("openat", EIO, tmpfile), answer(EIO), "old");
+        renamed("no anonymous files here", fault("openat", EOPNOTSUPP, tmpfile), Ok, "new");
+        renamed("temporary file: folder refuses it", fault("openat", EACCES, tmpfile), Ok, "new");
+        renamed("temporary file: write", fault("pwrite", ENOSPC, O_WRONLY), answer(ENOSPC), "old");
+        renamed("temporary file: sync", fault("fsync", EIO, O_WRONLY), answer(EIO), "old");
+        renamed("temporary file: naming", fault("linkat", EIO), answer(EIO), "old");
+        renamed("temporary file: close", fault("close", EIO, O_WRONLY), answer(EIO), "old");
+        renamed("rename", fault("renameat", EIO), answer(EIO), "old");
+        renamed("rename onto a mount point", fault("renameat", EXDEV), Ok, "new");
+        renamed("folder sync", fault("fsync", EIO, 0, 1), notDurable, "new");
+        renamed("owner not given", fault("fchown", EPERM), Ok, "new");
+        renamed("attribute not given", fault("fsetxattr", EPERM), Ok, "new");
+        failing(attributes)("attributes not listed", fault("flistxattr", EIO), Ok, "new");
+        failing(attributes)("an attribute added while listed", fault("flistxattr", ERANGE, 0, 1),
+                            Ok, "new");
+        failing(xattr + R"(; setfacl -d -m u:1000:rwx "$D")")(
+            "the copy's attributes not listed", fault("flistxattr", EIO, O_WRONLY), Ok, "new");
         QTest::newRow("rename refused, copy not removed")
             << Case{.setup = xattr,
                     .command = helper
@@ -147,22 +147,20 @@ private slots:
             R"(cd "$D" && touch -d -2min .zarvello-Stale123 .zarvello-Owned100 .zarvello-TwoNames .zarvello-toolong1234 && touch .zarvello-Fresh123 && chown 1000 .zarvello-Owned100 && ln .zarvello-TwoNames other && ln -s hosts .zarvello-Linked12 && mkdir .zarvello-Folder12 && touch -h -d -2min .zarvello-Linked12 .zarvello-Folder12)";
         QTest::newRow("an earlier save's copy removed, nothing else")
             << Case{.setup = litter, .output = Ok, .after = "new", .removed = ".zarvello-Stale123"};
-        failing("in place: no room", linked, fault("fallocate", ENOSPC), answer(ENOSPC), "old");
-        failing("in place: write", linked, fault("pwrite", EIO, O_RDWR), answer(EIO), "old");
-        failing("in place: a longer list needs no cut", linked, fault("ftruncate", EIO), Ok, "new");
+        inPlace("in place: no room", fault("fallocate", ENOSPC), answer(ENOSPC), "old");
+        inPlace("in place: write", fault("pwrite", EIO, O_RDWR), answer(EIO), "old");
+        inPlace("in place: a longer list needs no cut", fault("ftruncate", EIO), Ok, "new");
         QTest::newRow("in place: a shorter list not cut") << Case{.setup = linked,
                                                                   .fault = fault("ftruncate", EIO),
                                                                   .content = "127.0.0.1 a\n",
                                                                   .output = answer(EIO),
                                                                   .after = "old"};
-        failing("in place: sync", linked, fault("fsync", EIO, O_RDWR),
-                answer(EIO, {}, State::WrittenNotDurable), "new");
-        failing("in place: close", linked, fault("close", EIO, O_RDWR),
-                answer(EIO, {}, State::WrittenNotDurable), "new");
+        inPlace("in place: sync", fault("fsync", EIO, O_RDWR), notDurable, "new");
+        inPlace("in place: close", fault("close", EIO, O_RDWR), notDurable, "new");
         // A crash at any moment leaves the old file or the new one, and no copy beside it.
-        failing("crash while writing", {}, fault("fsync", 0, O_WRONLY), "ready\n", "old");
-        failing("crash after the rename", {}, fault("fsync", 0, 0, 1), "ready\n", "new");
-        failing("crash in place", linked, fault("fallocate", 0), "ready\n", "old");
+        crashing("crash while writing", fault("fsync", 0, O_WRONLY), "ready\n", "old");
+        crashing("crash after the rename", fault("fsync", 0, 0, 1), "ready\n", "new");
+        inPlace("crash in place", fault("fallocate", 0), "ready\n", "old");
         QTest::newRow("owner not given, no anonymous files")
             << Case{.setup = R"(chown 1000:1000 "$F"; chmod 0660 "$F"; chmod 0777 "$D")",
                     .command = "setpriv --reuid 1001 --regid 1001 --groups 1000 " + helper,
@@ -205,53 +203,30 @@ private slots:
                     .path = "new",
                     .output = Ok + "644\n"};
         QTest::newRow("a file size limit")
-            << Case{linked,
-                    R"(ulimit -S -f 1; "$HELPER" "$T"; stat -c %s "$F")",
-                    {},
-                    "hosts",
-                    QByteArray(4096, 'x'),
-                    {},
-                    Ok + "4096\n"};
+            << Case{.setup = linked,
+                    .command = R"(ulimit -S -f 1; "$HELPER" "$T"; stat -c %s "$F")",
+                    .content = QByteArray(4096, 'x'),
+                    .output = Ok + "4096\n"};
         // Links that nobody planted in a shared sticky folder, which root must not follow.
-        const QString shared =
-            R"(mkdir -m 1777 "$D/shared" && mkdir -m 0700 "$D/private" && setpriv --reuid 65534 --regid 65534 --clear-groups )";
-        const QString planted = helper + R"(; ls -A "$D/private")";
-        const QByteArray foreign = answer(EACCES, Reason::ForeignLink);
-        QTest::newRow("planted link to a file") << Case{shared + R"(ln -s "$F" "$D/shared/hosts")",
-                                                        planted,
-                                                        {},
-                                                        "shared/hosts",
-                                                        New,
-                                                        {},
-                                                        foreign,
-                                                        "old"};
-        QTest::newRow("planted dangling link")
-            << Case{shared + R"(ln -s "$D/private/new" "$D/shared/hosts")",
-                    planted,
-                    {},
-                    "shared/hosts",
-                    New,
-                    {},
-                    foreign,
-                    "old"};
-        QTest::newRow("planted link to a folder")
-            << Case{shared + R"(ln -s "$D/private" "$D/shared/dir")",
-                    planted,
-                    {},
-                    "shared/dir/hosts",
-                    New,
-                    {},
-                    foreign,
-                    "old"};
+        const QString shared = R"(mkdir -m 1777 "$D/shared" && mkdir -m 0700 "$D/private" && )";
+        const auto planted = [&](const char* name, const QString& link, const QByteArray& path) {
+            QTest::newRow(name) << Case{
+                .setup = shared + "setpriv --reuid 65534 --regid 65534 --clear-groups " + link,
+                .command = helper + R"(; ls -A "$D/private")",
+                .path = path,
+                .output = answer(EACCES, Reason::ForeignLink),
+                .after = "old"};
+        };
+        planted("planted link to a file", R"(ln -s "$F" "$D/shared/hosts")", "shared/hosts");
+        planted("planted dangling link", R"(ln -s "$D/private/new" "$D/shared/hosts")",
+                "shared/hosts");
+        planted("planted link to a folder", R"(ln -s "$D/private" "$D/shared/dir")",
+                "shared/dir/hosts");
         QTest::newRow("the folder owner's link")
-            << Case{R"(mkdir -m 1777 "$D/shared" && ln -s "$F" "$D/shared/hosts")",
-                    helper,
-                    {},
-                    "shared/hosts",
-                    New,
-                    {},
-                    Ok,
-                    "new"};
+            << Case{.setup = shared + R"(ln -s "$F" "$D/shared/hosts")",
+                    .path = "shared/hosts",
+                    .output = Ok,
+                    .after = "new"};
         // Acting for a person, root writes only where root alone decides: each row in a folder of
         // root's own, on a file system of the row's own.
         const QString root =
