@@ -2,12 +2,9 @@
 // In memory, fast: any bytes as a hosts file split into the lines the format says, load in two
 // parts into the order one AddItem after another gives, with a typed name made one line; each
 // line's bytes survive as text; and a three-way merge of lines loses none and makes none up.
-#include "editor_state.h"
-#include "entry_commands.h"
 #include "file_changes.h"
 #include "fuzz_support.h"
 
-using namespace zarvello;
 using namespace zarvello::fuzz;
 
 namespace {
@@ -65,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
               && state.hostList().addLines(lines.sliced(half)),
           "adding");
     const QString typed = decodeLine(bytes.first(std::min<qsizetype>(bytes.size(), 64)));
-    Silent silent;
+    ScriptedDialogs dialogs;
     Saver saver;
-    check(AddEntry(state, silent, saver, typed), "adding the typed name");
+    check(AddEntry(state, dialogs, saver, typed), "adding the typed name");
     QList<QByteArray> expected = lines;
     if (!typed.isEmpty())
         expected << encodeLine(blockingPrefix + oneLine(typed) + entryTag);
