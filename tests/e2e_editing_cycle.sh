@@ -7,9 +7,7 @@
 set -euo pipefail
 shots=$2
 source "$(dirname "$0")/../script/xvfb-lib.sh"
-work=$(mktemp -d)
-trap 'stop_x; rm -rf "$work"' EXIT
-mkdir -p "$shots" "$work/home"
+new_work
 
 click() { xdotool mousemove --window "$app_window" "$1" "$2" click 1; sleep 0.3; }
 menu() { # Down presses to the item in Файл; the key that opens it, F10 or a tap of Alt

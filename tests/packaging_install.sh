@@ -6,9 +6,7 @@ set -euo pipefail
 build=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../script/xvfb-lib.sh"
-work=$(mktemp -d)
-trap 'stop_x; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+new_work
 id=org.zarvello.Zarvello
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
@@ -44,7 +42,7 @@ grep -qF '>/usr/libexec/zarvello/zarvello-save-helper<' "$work/root/usr/share/po
 echo "ok: package $(basename "$deb") unpacks with its dependencies met"
 
 start_x 640x480
-HOME="$work" start_app "$work/root/usr/bin/zarvello"
+HOME="$work/home" start_app "$work/root/usr/bin/zarvello"
 [[ -n "$app_window" ]] || fail "the installed program showed no window"
 wm_class=$(xprop -id "$app_window" WM_CLASS)
 wanted=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/$id.desktop")
