@@ -8,9 +8,9 @@ wm_pid=""
 weston_pid=""
 app_pid=""
 
-# shot NAME: the screen, into $shots/NAME.png. fail MESSAGE: says so, with the program's stderr
-# when the test keeps it in $app_stderr and a last screenshot, and ends the test.
-shot() { import -window root "$shots/$1.png" 2>/dev/null || true; }
+# shot NAME: the screen, into $shots/NAME.png if there is $shots. fail MESSAGE: says so, with the
+# program's stderr when the test keeps it in $app_stderr and a last screenshot, and ends the test.
+shot() { [[ -z ${shots:-} ]] || import -window root "$shots/$1.png" 2>/dev/null || true; }
 fail() {
     echo "FAIL: $*" >&2
     [[ -z "${app_stderr:-}" ]] || cat "$app_stderr" >&2
@@ -59,6 +59,14 @@ stop_weston() {
     kill "$app_pid" "$weston_pid" 2>/dev/null || true
     wait "$app_pid" "$weston_pid" 2>/dev/null || true
     app_pid="" weston_pid=""
+}
+
+# new_work: $work, a folder of the test's own with a home in it, gone on exit with all the test
+# started; and $shots, when the test keeps screenshots.
+new_work() {
+    work=$(mktemp -d)
+    trap 'stop_x; rm -rf "$work"' EXIT
+    mkdir -p "$work/home" ${shots:+"$shots"}
 }
 
 stop_x() {

@@ -7,9 +7,7 @@
 set -euo pipefail
 shots=$2
 source "$(dirname "$0")/../script/xvfb-lib.sh"
-work=$(mktemp -d)
-trap 'stop_x; rm -rf "$work"' EXIT
-mkdir -p "$shots" "$work/home"
+new_work
 
 click() { xdotool mousemove --window "$app_window" "$1" "$2" click 1; sleep 0.3; }
 menu() { # Down presses to the item in Файл; the key that opens it, F10 or a tap of Alt
@@ -19,6 +17,8 @@ menu() { # Down presses to the item in Файл; the key that opens it, F10 or a
     xdotool key Return
     sleep 0.3
 }
+# add NAME: types it into the input field and presses Enter.
+add() { click 100 $((menubar + 305)); xdotool type --delay 10 "$1"; xdotool key Return; }
 answer() { # TITLE TEXT: types TEXT into the dialog of that title and presses Enter
     wait_window "$1" || fail "no window titled $1"
     sleep 0.3
@@ -43,9 +43,7 @@ menubar=$((HEIGHT - 338)) # the client area is 418 x 338 below the menu bar
 menu 1 F10
 answer "Открыть" "$hosts"
 click 30 $((menubar + 328))  # Автосохранение
-click 100 $((menubar + 305)) # the input field
-xdotool type --delay 10 "blocked.example"
-xdotool key Return
+add blocked.example
 sleep 0.5
 shot added
 expect "$hosts" "# Comment Line\r\n$rest" "Enter adds and autosaves in sorted order"
@@ -53,9 +51,7 @@ expect "$hosts" "# Comment Line\r\n$rest" "Enter adds and autosaves in sorted or
 # Another program appends a line and deletes one; the next addition keeps both, and says so.
 printf '127.0.0.2 outside.example\r\n' >>"$hosts"
 sed -i '/^Zeta/d' "$hosts"
-click 100 $((menubar + 305))
-xdotool type --delay 10 "second.example"
-xdotool key Return
+add second.example
 wait_window "Сохранение" || fail "no word of the other program's change"
 shot merged
 xdotool key Return

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the helper: one system call of a save fails, or kills the process, on demand.
-// ZARVELLO_FAULT="CALL ERRNO FLAGS SKIP": after SKIP calls of CALL whose open flags (or whose
-// descriptor's F_GETFL flags) include FLAGS, the next one fails with ERRNO, or with 0, kills. A
-// second fault may follow after " ; ".
+// ZARVELLO_FAULT="CALL ERRNO FLAGS SKIP", a second one maybe after " ; ": after SKIP calls of CALL
+// whose open (or descriptor's F_GETFL) flags include FLAGS, the next fails with ERRNO, or 0 kills.
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
@@ -13,9 +12,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
-
-bool strikes(const char* call, int flags)
+static bool strikes(const char* call, int flags)
 {
     static char armed[2][32];
     static int error[2], wanted[2], skip[2];
@@ -35,21 +32,18 @@ bool strikes(const char* call, int flags)
     return false;
 }
 
-int flagsOf(int fd)
+static int flagsOf(int fd)
 {
     const int flags = ::fcntl(fd, F_GETFL);
     return flags < 0 ? 0 : flags;
 }
 
-} // namespace
-
-// Defines a call that fails when strikes() says so, and is the C library's otherwise.
+// Defines a call that fails when strikes() says so, and is the C library's, REAL, otherwise.
+#define REAL(name) reinterpret_cast<decltype(&::name)>(::dlsym(RTLD_NEXT, #name))
 #define FAULTY(type, name, parameters, flags, ...)                                                 \
     extern "C" type name parameters                                                                \
     {                                                                                              \
-        return strikes(#name, flags)                                                               \
-            ? -1                                                                                   \
-            : reinterpret_cast<decltype(&::name)>(::dlsym(RTLD_NEXT, #name))(__VA_ARGS__);         \
+        return strikes(#name, flags) ? -1 : REAL(name)(__VA_ARGS__);                               \
     }
 
 FAULTY(ssize_t, pwrite, (int fd, const void* bytes, size_t size, off_t at), flagsOf(fd), fd, bytes,
@@ -75,7 +69,5 @@ extern "C" int openat(int folder, const char* path, int flags, ...)
     va_start(args, flags);
     const mode_t mode = (flags & (O_CREAT | __O_TMPFILE)) ? va_arg(args, mode_t) : 0;
     va_end(args);
-    return strikes("openat", flags) ? -1
-                                    : reinterpret_cast<decltype(&::openat)>(
-                                        ::dlsym(RTLD_NEXT, "openat"))(folder, path, flags, mode);
+    return strikes("openat", flags) ? -1 : REAL(openat)(folder, path, flags, mode);
 }

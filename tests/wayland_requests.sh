@@ -8,9 +8,7 @@ shots=$2
 source "$(dirname "$0")/../script/xvfb-lib.sh"
 command -v weston >/dev/null && compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so" >/dev/null ||
     { echo "SKIP: weston or qt6-wayland is not installed"; exit 77; }
-work=$(mktemp -d)
-trap 'stop_x; rm -rf "$work"' EXIT
-mkdir -p "$shots" "$work/home"
+new_work
 app_stderr="$work/stderr"
 start_x 1024x768
 

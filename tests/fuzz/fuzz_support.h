@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What both fuzz targets share: a check that aborts with the input, the format and the order said
-// as plainly as they can be, and a person who answers nothing.
+// What both fuzz targets share: a check that aborts with the input, and the format and the order
+// said as plainly as they can be.
 #pragma once
 
-#include "dialogs.h"
-#include "hosts_file.h"
+#include "../support.h"
 #include "line_codec.h"
 
 #include <algorithm>
@@ -32,7 +31,7 @@ inline QList<QByteArray> referenceOrder(const QList<QByteArray>& lines)
     QList<std::pair<QString, QByteArray>> texts; // each line decoded once
     for (const QByteArray& line : lines)
         texts.append({decodeLine(line), line});
-    std::stable_sort(texts.begin(), texts.end(), [](const auto& a, const auto& b) {
+    std::ranges::stable_sort(texts, [](const auto& a, const auto& b) {
         return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0;
     });
     QList<QByteArray> sorted;
@@ -40,15 +39,5 @@ inline QList<QByteArray> referenceOrder(const QList<QByteArray>& lines)
         sorted << line;
     return sorted;
 }
-
-class Silent : public Dialogs {
-    void showMessage(const QString&, const QString&) override {}
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    std::optional<QString> chooseOpenPath(const FileDialogSettings&) override { return {}; }
-    std::optional<QString> chooseSavePath(const FileDialogSettings&) override { return {}; }
-};
 
 } // namespace zarvello::fuzz

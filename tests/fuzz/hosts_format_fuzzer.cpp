@@ -2,56 +2,44 @@
 // In memory, fast: any bytes as a hosts file split into the lines the format says, load in two
 // parts into the order one AddItem after another gives, with a typed name made one line; each
 // line's bytes survive as text; and a three-way merge of lines loses none and makes none up.
-#include "editor_state.h"
-#include "entry_commands.h"
 #include "file_changes.h"
 #include "fuzz_support.h"
 
-using namespace zarvello;
 using namespace zarvello::fuzz;
 
-namespace {
-
-// The lines in three parts: a file as last read, as another program left it, and the list. Each
-// line is then in the list as often as it was, plus what the file gained of it, less what the file
-// lost of it as far as the list still had it.
-void checkMerge(const QList<QByteArray>& lines)
+// Three parts: the file as last read, as another program left it, and the list. Merged, the list
+// holds each line as often as it did plus what the file gained of it, less what it lost, or none.
+static void checkMerge(const QList<QByteArray>& lines)
 {
     const qsizetype third = lines.size() / 3;
     const QList<QByteArray> base = lines.first(third), current = lines.sliced(third, third),
                             list = lines.sliced(2 * third);
     const FileChanges changes = fileChanges(base, current, list);
-    QHash<QByteArray, qsizetype> have, gained, listed;
+    const QList<int> positions = QList{-1} + changes.removed << int(list.size());
+    check(std::ranges::adjacent_find(positions, std::greater_equal()) == positions.end(),
+          "removals out of order or outside the list");
+    QHash<QByteArray, qsizetype> merged, wanted;
     for (const QByteArray& line : list + changes.added)
-        ++have[line];
-    for (const QByteArray& line : current)
-        ++gained[line];
+        ++merged[line];
+    for (const int position : changes.removed)
+        --merged[list.at(position)];
+    for (const QByteArray& line : list + current)
+        ++wanted[line];
     for (const QByteArray& line : base)
-        --gained[line];
-    for (const QByteArray& line : list)
-        ++listed[line];
-    for (qsizetype i = 0; i < changes.removed.size(); ++i) {
-        check(changes.removed[i] > (i ? changes.removed[i - 1] : -1), "removals out of order");
-        --have[list.at(changes.removed[i])];
-    }
-    for (const QByteArray& line : lines) {
-        const qsizetype g = gained.value(line), l = listed.value(line);
-        check(have.value(line)
-                  == l + std::max<qsizetype>(g, 0) - std::min(l, std::max<qsizetype>(-g, 0)),
-              "the merge lost or made up a line");
-    }
+        --wanted[line];
+    const auto none = [](auto count) { return count.value() <= 0; };
+    merged.removeIf(none);
+    wanted.removeIf(none);
+    check(merged == wanted, "the merge lost or made up a line");
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QList<QByteArray> lines = splitLines(bytes.toByteArray());
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QList<QByteArray> lines = splitLines(bytes);
     const qsizetype atMost = qsizetype(size % 7);
-    check(lines == referenceLines(bytes.toByteArray())
-              && splitLines(bytes.toByteArray(), atMost)
-                  == lines.first(std::min(atMost, lines.size())),
+    check(lines == referenceLines(bytes)
+              && splitLines(bytes, atMost) == lines.first(std::min(atMost, lines.size())),
           "the lines are not those of the file");
     if (lines.size() >= HostList::MaxCount)
         return 0;
@@ -60,22 +48,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Loaded in two parts, as a second Open merges, and a typed name added without a save: the
     // order one AddItem after another gives, the name on one line whatever it holds.
     EditorState state;
+    HostList& list = state.hostList();
     const qsizetype half = lines.size() / 2;
-    check(state.hostList().addLines(lines.first(half))
-              && state.hostList().addLines(lines.sliced(half)),
-          "adding");
-    const QString typed = decodeLine(bytes.first(std::min<qsizetype>(bytes.size(), 64)));
-    Silent silent;
+    check(list.addLines(lines.first(half)) && list.addLines(lines.sliced(half)), "adding");
+    const QString typed = decodeLine(bytes.left(64));
+    ScriptedDialogs dialogs;
     Saver saver;
-    check(AddEntry(state, silent, saver, typed), "adding the typed name");
+    check(AddEntry(state, dialogs, saver, typed), "adding the typed name");
     QList<QByteArray> expected = lines;
     if (!typed.isEmpty())
         expected << encodeLine(blockingPrefix + oneLine(typed) + entryTag);
-    check(state.hostList().lines() == referenceOrder(expected), "not the case-folded order");
+    check(list.lines() == referenceOrder(expected), "not the case-folded order");
+    check(!list.lines().join().contains('\r'), "a typed name on more than one line");
     for (const QByteArray& line : lines) {
-        check(encodeLine(decodeLine(line)) == line, "a line's bytes do not survive as text");
-        const QString utf8 = QString::fromUtf8(line); // valid UTF-8 reads as UTF-8 does
-        check(utf8.toUtf8() != line || decodeLine(line) == utf8, "valid UTF-8 read otherwise");
+        const QString text = decodeLine(line), utf8 = QString::fromUtf8(line);
+        check(encodeLine(text) == line, "a line's bytes do not survive as text");
+        check(utf8.toUtf8() != line || text == utf8, "valid UTF-8 read otherwise"); // as UTF-8 does
     }
     return 0;
 }
