@@ -281,6 +281,11 @@ private slots:
             << Case{.request = "hello world\n" + good, .output = "ready\n", .after = "old"};
         QTest::newRow("a number left out")
             << Case{.request = "5 3\n" + good, .output = "ready\n", .after = "old"};
+        const QByteArray own = QFile::encodeName(m_dir.filePath("a field too many/hosts"));
+        QTest::newRow("a field too many")
+            << Case{.request = "1 " + QByteArray::number(own.size()) + " 3 4\n" + own + "new",
+                    .output = "ready\n",
+                    .after = "old"};
     }
 
     void saves()
