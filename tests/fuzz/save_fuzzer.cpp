@@ -42,6 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QList<QByteArray> expected =
         referenceOrder(referenceLines(bytes) << "127.0.0.1 listed ##");
     check(readBytes(file) == expected.join("\r\n") + "\r\n", "saved otherwise"); // each line, CR LF
-    check(readHostsFile(file, HostList::MaxCount).lines == expected, "loaded back otherwise");
+    check(readHostsFile(file, HostList::MaxCount).lines == expected
+              && state.hostList().lines() == expected,
+          "loaded back otherwise, or the list changed by saving");
     return 0;
 }
