@@ -94,8 +94,8 @@ private slots:
                 .arg(removed);
         };
         const QByteArray x = "127.0.0.1 x ##\r\n";
-        QTest::newRow("a line added")
-            << Outside{"a\r\nb\r\n", "a\r\nb\r\nc\r\n", x + "a\r\nb\r\nc\r\n", merged(1, 0)};
+        QTest::newRow("a line added, as the last one was")
+            << Outside{"a\r\nb\r\n", "a\r\nb\r\nb\r\n", x + "a\r\nb\r\nb\r\n", merged(1, 0)};
         QTest::newRow("a line removed")
             << Outside{"a\r\nb\r\n", "b\r\n", x + "b\r\n", merged(0, 1)};
         QTest::newRow("one of two equal lines removed")
