@@ -48,6 +48,7 @@ static int flagsOf(int fd)
 
 FAULTY(ssize_t, pwrite, (int fd, const void* bytes, size_t size, off_t at), flagsOf(fd), fd, bytes,
        size, at)
+FAULTY(ssize_t, pread, (int fd, void* bytes, size_t size, off_t at), 0, fd, bytes, size, at)
 FAULTY(int, fsync, (int fd), flagsOf(fd), fd)
 FAULTY(int, close, (int fd), flagsOf(fd), fd)
 FAULTY(int, fchown, (int fd, uid_t user, gid_t group), 0, fd, user, group)

@@ -147,6 +147,9 @@ private slots:
             R"(cd "$D" && touch -d -2min .zarvello-Stale123 .zarvello-Owned100 .zarvello-TwoNames .zarvello-toolong1234 && touch .zarvello-Fresh123 && chown 1000 .zarvello-Owned100 && ln .zarvello-TwoNames other && ln -s hosts .zarvello-Linked12 && mkdir .zarvello-Folder12 && touch -h -d -2min .zarvello-Linked12 .zarvello-Folder12)";
         QTest::newRow("an earlier save's copy removed, nothing else")
             << Case{.setup = litter, .output = Ok, .after = "new", .removed = ".zarvello-Stale123"};
+        QTest::newRow("no copy removed where others may write")
+            << Case{.setup = R"(chmod 0775 "$D"; )" + litter, .output = Ok, .after = "new"};
+        inPlace("in place: a read interrupted", fault("pread", EINTR), Ok, "new");
         inPlace("in place: no room", fault("fallocate", ENOSPC), answer(ENOSPC), "old");
         inPlace("in place: write", fault("pwrite", EIO, O_RDWR), answer(EIO), "old");
         inPlace("in place: a longer list needs no cut", fault("ftruncate", EIO), Ok, "new");
@@ -281,11 +284,16 @@ private slots:
             << Case{.request = "hello world\n" + good, .output = "ready\n", .after = "old"};
         QTest::newRow("a number left out")
             << Case{.request = "5 3\n" + good, .output = "ready\n", .after = "old"};
-        const QByteArray own = QFile::encodeName(m_dir.filePath("a field too many/hosts"));
-        QTest::newRow("a field too many")
-            << Case{.request = "1 " + QByteArray::number(own.size()) + " 3 4\n" + own + "new",
-                    .output = "ready\n",
-                    .after = "old"};
+        // A request for the row's own file, with the header given.
+        const auto own = [&](const char* row, const char* header) {
+            const QByteArray path = QFile::encodeName(m_dir.filePath(row) + "/hosts");
+            return QString(header).arg(path.size()).toLatin1() + '\n' + path + "new";
+        };
+        QTest::newRow("a field too many") << Case{
+            .request = own("a field too many", "1 %1 3 4"), .output = "ready\n", .after = "old"};
+        QTest::newRow("a number of 20 digits")
+            << Case{.request = own("a number of 20 digits", "18446744073709551615 %1 3"),
+                    .output = "ready\n18446744073709551615 ok\n"};
     }
 
     void saves()
