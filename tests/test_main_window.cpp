@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window as a person meets it: what it shows and says, its keys and pastes, and its rows.
-#include "host_list_view.h"
 #include "window_support.h"
 
 class TestMainWindow : public QObject {
@@ -8,67 +7,34 @@ class TestMainWindow : public QObject {
 private slots:
     void initTestCase() { installRussianTranslation(*QCoreApplication::instance()); }
 
-    void startsAsLaidOut()
-    {
-        WindowFixture w;
-        w.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
-        // What a screen reader says of each control, in tab order from where the window puts the
-        // focus, and of each menu item.
-        QStringList spoken;
-        // Once round the chain at most: a control that is missing fails the comparison below.
-        QWidget* next = QApplication::focusWidget();
-        for (int step = 0; next && step < 50 && spoken.size() < 4;
-             ++step, next = next->nextInFocusChain())
-            if (next->objectName().endsWith('1'))
-                spoken << next->objectName() + ' '
-                        + QAccessible::queryAccessibleInterface(next)->text(QAccessible::Name)
-                        + (next->isEnabled() ? "" : " (off)");
-        for (QWidget* menu : {static_cast<QWidget*>(w.window.menuBar()),
-                              static_cast<QWidget*>(w.get<QMenu>("file"))})
-            for (QAction* action : menu->actions())
-                spoken << action->objectName() + ' '
-                        + QAccessible::queryAccessibleInterface(menu)
-                              ->child(int(menu->actions().indexOf(action)))
-                              ->text(QAccessible::Name)
-                        + (action->isEnabled() ? "" : " (off)") + action->shortcut().toString();
-        QCOMPARE(spoken,
-                 QStringList({"List1 Строки файла hosts", "Text1 Имя хоста для блокировки",
-                              "Command1 Добавить", "Check1 Автосохранение (off)", "file Файл",
-                              "open Открыть", "save Сохранить (off)", "save_as Сохранить как...",
-                              "ends Выход"}));
-        QCOMPARE(w.window.windowTitle(), QString("Zarvello"));
-        QCOMPARE(w.window.minimumSize(), w.window.maximumSize());
-        for (const int size : {16, 32}) // the installed icon files are the window's icon
-            QCOMPARE(QImage(QStringLiteral(ZARVELLO_ICON_DIR "/zarvello-%1.png").arg(size))
-                         .convertToFormat(QImage::Format_ARGB32),
-                     w.window.windowIcon().pixmap(size).toImage().convertToFormat(
-                         QImage::Format_ARGB32));
-    }
-
-    void captionsFitAtEveryFontSize_data()
+    // The client area is 6270 x 5070 twips, 15 to the pixel at 9 pt, Qt's default.
+    void startsAsLaidOut_data()
     {
         QTest::addColumn<qreal>("points");
-        QTest::addColumn<QSize>(
-            "client"); // 6270 x 5070 twips, 15 to the pixel at 9 pt, Qt's default
-        for (const auto& [points, client] : {std::pair{8.0, QSize(372, 300)},
-                                             {9.0, QSize(418, 338)},
-                                             {11.0, QSize(511, 413)},
-                                             {14.0, QSize(650, 526)},
-                                             {16.0, QSize(743, 601)}})
-            QTest::addRow("%g pt", points) << points << client;
+        QTest::addColumn<QSize>("client");
+        QTest::newRow("8 pt") << 8.0 << QSize(372, 300);
+        QTest::newRow("9 pt") << 9.0 << QSize(418, 338);
+        QTest::newRow("11 pt") << 11.0 << QSize(511, 413);
+        QTest::newRow("14 pt") << 14.0 << QSize(650, 526);
+        QTest::newRow("16 pt") << 16.0 << QSize(743, 601);
     }
 
-    void captionsFitAtEveryFontSize()
+    void startsAsLaidOut()
     {
         QFETCH(qreal, points);
         QFETCH(QSize, client);
-        const QFont before = QApplication::font();
-        QApplication::setFont(QFont(before.family(), points));
+        const auto reset = qScopeGuard([font = qApp->font()] { qApp->setFont(font); });
+        qApp->setFont(QFont(qApp->font().family(), points));
         WindowFixture w;
-        QApplication::setFont(before);
+        QVERIFY(w.showActive());
         QCOMPARE(w.get<QWidget>("client")->size(), client);
-        // The check box's caption, and a line of the text field with a margin above and below.
+        QCOMPARE(w.window.minimumSize(), w.window.maximumSize());
+        QCOMPARE(w.window.windowTitle(), QString("Zarvello"));
+        for (const int size : {16, 32}) { // the installed icon files are the window's icon
+            const QIcon fromFile(QStringLiteral(ZARVELLO_ICON_DIR "/zarvello-%1.png").arg(size));
+            QCOMPARE(w.window.windowIcon().pixmap(size).toImage(), fromFile.pixmap(size).toImage());
+        }
+        // The check box's caption fits, and a line of the text field with a margin above and below.
         const QFontMetrics metrics(w.window.font());
         auto* check = w.get<QCheckBox>("Check1");
         auto* text = w.get<QLineEdit>("Text1");
@@ -83,55 +49,62 @@ private slots:
                 && label.height() >= metrics.height());
         QVERIFY(text->style()->subElementRect(QStyle::SE_LineEditContents, &frame, text).height()
                 >= metrics.height() + 2);
+        // Each control in tab order (once round the chain at most) and each menu item, as spoken.
+        QStringList spoken;
+        QWidget* next = qApp->focusWidget();
+        for (int i = 0; next && i < 50 && spoken.size() < 4; ++i, next = next->nextInFocusChain())
+            if (next->objectName().endsWith('1'))
+                spoken << next->objectName() + ' '
+                        + QAccessible::queryAccessibleInterface(next)->text(QAccessible::Name)
+                        + (next->isEnabled() ? "" : " (off)");
+        for (QWidget* menu : {static_cast<QWidget*>(w.window.menuBar()), w.get<QWidget>("file")})
+            for (int i = 0; auto* item = QAccessible::queryAccessibleInterface(menu)->child(i); ++i)
+                spoken << item->object()->objectName() + ' ' + item->text(QAccessible::Name)
+                        + (item->state().disabled ? " (off)" : "")
+                        + static_cast<QAction*>(item->object())->shortcut().toString();
+        QCOMPARE(spoken,
+                 QStringList({"List1 Строки файла hosts", "Text1 Имя хоста для блокировки",
+                              "Command1 Добавить", "Check1 Автосохранение (off)", "file Файл",
+                              "open Открыть", "save Сохранить (off)", "save_as Сохранить как...",
+                              "ends Выход"}));
     }
 
-    void theMenuOpensByKeyboardUnderEveryStyle_data()
-    {
-        QTest::addColumn<QString>("style");
-        QTest::addColumn<QKeySequence>("keys"); // Alt alone is a tap: pressed and released
-        QTest::addColumn<bool>("opens");
-        for (const QString& style : QStyleFactory::keys())
-            for (const auto& [keys, opens] : {std::pair{QKeySequence(Qt::Key_F10), true},
-                                              {QKeySequence(Qt::Key_Alt), true},
-                                              {QKeySequence(Qt::ALT | Qt::Key_Left), false}})
-                QTest::addRow("%s, %s", qPrintable(style), qPrintable(keys.toString()))
-                    << style << keys << opens;
-    }
-
+    // By F10, and by Alt alone tapped, pressed and released; not by Alt with another key.
     void theMenuOpensByKeyboardUnderEveryStyle()
     {
-        QFETCH(QString, style);
-        QFETCH(QKeySequence, keys);
-        QFETCH(bool, opens);
-        const QString before = QApplication::style()->name();
-        QApplication::setStyle(style);
-        WindowFixture w;
-        w.window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window));
-        QTest::keySequence(w.get<QWidget>("List1"), keys);
-        QTest::qWait(100);
-        QApplication::setStyle(before);
-        QCOMPARE(w.get<QMenu>("file")->isVisible(), opens);
+        const auto reset = qScopeGuard([style = qApp->style()->name()] { qApp->setStyle(style); });
+        for (const QString& style : QStyleFactory::keys()) {
+            qApp->setStyle(style);
+            QStringList opened{style};
+            for (const QKeySequence& keys : {QKeySequence(Qt::Key_F10), QKeySequence(Qt::Key_Alt),
+                                             QKeySequence(Qt::ALT | Qt::Key_Left)}) {
+                WindowFixture w;
+                QVERIFY(w.showActive());
+                QTest::keySequence(w.get<QWidget>("List1"), keys);
+                QTest::qWait(100);
+                if (w.get<QMenu>("file")->isVisible())
+                    opened << keys.toString();
+            }
+            QCOMPARE(opened.join(", "), style + ", F10, Alt");
+        }
     }
 
+    // Return and keypad Enter add once from every control; a held key's repeats add nothing.
     void enterAddsOnce()
     {
         WindowFixture w;
         w.state.setAutosaveEnabled(true);
-        w.window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w.window));
+        QVERIFY(w.showActive());
         auto* text = w.get<QLineEdit>("Text1");
         int added = 0;
         for (const char* focus : {"Text1", "List1", "Check1", "Command1", "Text1"})
-            for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
-                const bool held =
-                    added == 8; // a held key repeats its press: only the first one adds
+            for (const auto& [key, keypad] :
+                 {std::pair{Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}}) {
+                const bool held = added == 8;
                 text->setText("ads.example");
                 w.get<QWidget>(focus)->setFocus();
-                QKeyEvent press(QEvent::KeyPress, key,
-                                key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier,
-                                QString(), held);
-                QApplication::sendEvent(w.get<QWidget>(focus), &press);
+                QKeyEvent press(QEvent::KeyPress, key, keypad, {}, held);
+                qApp->sendEvent(w.get<QWidget>(focus), &press);
                 added += !held;
                 QCOMPARE(w.state.hostList().Count(), added);
                 QCOMPARE(text->text(), held ? QString("ads.example") : QString());
@@ -143,68 +116,46 @@ private slots:
         QCOMPARE(w.dialogs.messages.size() + w.dialogs.questions.size(), 0);
     }
 
-    // While the administrator's rights are asked, the window paints on but takes no input; then
-    // it has the focus back where it was.
+    // While rights are asked, the window paints on but takes no input; then the focus is back.
     void waitsForRightsWithoutInput()
     {
         struct Watching : Rights {
-            QWidget* window = nullptr;
-            QString seen;
-            Result write(const QString&, const QByteArray&) override
-            {
-                seen = QString("enabled %1, cursor %2, typed %3")
-                           .arg(window->isEnabled())
-                           .arg(QApplication::overrideCursor()->shape())
-                           .arg(window->findChild<QLineEdit*>("Text1")->text());
-                return {};
-            }
+            std::function<void()> watch;
+            Result write(const QString&, const QByteArray&) override { return watch(), Result(); }
         } rights;
-        Saver saver(
-            &rights,
-            [](const QString& path, const QByteArray&) {
-                return std::optional(FileError{path, FileError::Operation::Write, {}, EACCES});
-            },
-            false);
-        ScriptedDialogs dialogs;
-        MainWindow window(dialogs, saver);
-        rights.window = &window;
-        window.state().setAutosaveValue(true);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        auto* text = window.findChild<QLineEdit*>("Text1");
+        const auto refused = [](const QString& path, const QByteArray&) {
+            return std::optional(FileError{path, FileError::Operation::Write, {}, EACCES});
+        };
+        WindowFixture w{.saver = Saver(&rights, refused, false)};
+        auto* text = w.get<QLineEdit>("Text1");
+        QVariantList seen; // enabled, cursor, typed
+        rights.watch = [&] {
+            seen = {w.window.isEnabled(), int(qApp->overrideCursor()->shape()), text->text()};
+        };
+        w.state.setAutosaveValue(true);
+        QVERIFY(w.showActive());
         QTest::mouseClick(text, Qt::LeftButton);
         QTest::keyClicks(text, "ads.example\r");
-        QCOMPARE(rights.seen,
-                 QString("enabled 0, cursor %1, typed ads.example").arg(Qt::WaitCursor));
-        QVERIFY(window.isEnabled() && !QApplication::overrideCursor()
-                && QApplication::focusWidget() == text);
+        QCOMPARE(seen, QVariantList({false, int(Qt::WaitCursor), QString("ads.example")}));
+        QVERIFY(w.window.isEnabled() && !qApp->overrideCursor() && qApp->focusWidget() == text);
     }
 
-    void aPastedColumnOfNamesIsOneLine()
+    // A pasted column is one line; a row shows breaks and other controls as signs, on one line.
+    void oneLineInTheFieldAndTheRows()
     {
         WindowFixture w;
         auto* text = w.get<QLineEdit>("Text1");
-        QGuiApplication::clipboard()->setText("ads.example\r\n6.6.6.6 shop.example\n");
+        qApp->clipboard()->setText("ads.example\r\n6.6.6.6 shop.example\n");
         QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(text->text(), QString("ads.example 6.6.6.6 shop.example "));
         QTest::keyClick(text, Qt::Key_Return);
         QCOMPARE(w.state.hostList().Item(0),
                  QString("127.0.0.1 ads.example 6.6.6.6 shop.example  ##"));
-    }
-
-    void rowsKeepToOneLine()
-    {
-        WindowFixture w;
-        const QString entries[] = {QString("a\nb\tc\rd ") + QChar(0) + QChar(0x2028),
-                                   QString("x") + QChar(0xDCFF),
-                                   QString::fromUtf8("\xf0\x90\x82\x80")};
-        QStringList shown;
-        for (const QString& entry : entries)
-            shown << static_cast<QStyledItemDelegate*>(w.get<HostListView>("List1")->itemDelegate())
-                         ->displayText(entry, QLocale());
-        QCOMPARE(shown,
-                 QStringList({QString::fromUtf8("a↵b→c¤d ¤↵"), QString::fromUtf8("x\uFFFD"),
-                              QString::fromUtf8("\xf0\x90\x82\x80")}));
+        auto* rows = static_cast<QStyledItemDelegate*>(w.get<QListView>("List1")->itemDelegate());
+        QCOMPARE(rows->displayText(QString("a\nb\tc\rd ") + QChar(0) + QChar(0x2028), {}),
+                 QString("a↵b→c¤d ¤↵"));
+        QCOMPARE(rows->displayText(QString("x") + QChar(0xDCFF), {}), QString("x\uFFFD"));
+        QCOMPARE(rows->displayText(QString("\U00010080"), {}), QString("\U00010080"));
     }
 };
 

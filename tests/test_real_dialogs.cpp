@@ -3,6 +3,17 @@
 #include "qt_dialogs.h"
 #include "window_support.h"
 
+struct Prompt { // the entry shown; what is pasted, then typed, at its end; no reply: cancelled
+    QString entry, pasted, typed;
+    std::optional<QString> reply;
+};
+
+struct Choice { // the name typed at once, before the folder is listed; no file chosen: cancelled
+    bool open = false;
+    QString typed;
+    std::optional<QString> chosen;
+};
+
 class TestRealDialogs : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
@@ -26,40 +37,25 @@ private slots:
 
     void theEditPrompt_data()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>(
-            "typed"); // at the end of the text, or pasted after "paste:"; "!" cancels
-        QTest::addColumn<std::optional<QString>>("reply");
-        const QString longer(40000, 'x'); // past what the field holds
-        QTest::newRow("typed") << "old"
-                               << ".example" << std::optional<QString>("old.example");
-        QTest::newRow("cancelled") << "old"
-                                   << "!" << std::optional<QString>();
-        QTest::newRow("a line feed, unchanged") << "a\nb"
-                                                << "" << std::optional<QString>("a\nb");
-        QTest::newRow("too long to show, unchanged")
-            << longer << "" << std::optional<QString>(longer);
-        QTest::newRow("a pasted line break")
-            << ""
-            << "paste:a\r\nb\rc" << std::optional<QString>("a b c");
-        QTest::newRow("typed after a line feed") << "a\nb"
-                                                 << "c" << std::optional<QString>("a\nbc");
-        const QString wide = QString(70, QChar(0x0448)); // ш, wider than x
-        QTest::newRow("wide letters, unchanged") << wide << "" << std::optional<QString>(wide);
+        QTest::addColumn<Prompt>("p");
+        // Longer than the field holds; letters wider than x (ш).
+        const QString longer(40000, 'x'), wide(70, QChar(0x0448));
+        QTest::newRow("typed") << Prompt{.entry = "old", .typed = ".ru", .reply = "old.ru"};
+        QTest::newRow("cancelled") << Prompt{.entry = "old", .reply = std::nullopt};
+        QTest::newRow("a line feed, unchanged") << Prompt{.entry = "a\nb", .reply = "a\nb"};
+        QTest::newRow("too long to show, unchanged") << Prompt{.entry = longer, .reply = longer};
+        QTest::newRow("a pasted line break") << Prompt{.pasted = "a\r\nb\rc", .reply = "a b c"};
+        QTest::newRow("typed after \\n") << Prompt{.entry = "a\nb", .typed = "c", .reply = "a\nbc"};
+        QTest::newRow("wide letters, unchanged") << Prompt{.entry = wide, .reply = wide};
     }
 
     void theEditPrompt()
     {
-        QFETCH(QString, entry);
-        QFETCH(QString, typed);
-        QFETCH(std::optional<QString>, reply);
+        QFETCH(Prompt, p);
         QString shown;
         whenModal<QInputDialog>([&](QInputDialog* dialog) {
             shown = dialog->windowTitle() + ": " + dialog->labelText() + ' '
-                + dialog->findChild<QDialogButtonBox*>()
-                      ->button(QDialogButtonBox::Cancel)
-                      ->text()
-                      .remove('&');
+                + dialog->cancelButtonText().remove('&');
             auto* field = dialog->findChild<QLineEdit*>();
             // The title has room beside a window manager's icon and three buttons, a line square
             // each; the field shows the entry's first 60 characters (once painted), all selected.
@@ -67,53 +63,36 @@ private slots:
             bold.setBold(true);
             QVERIFY(dialog->width() >= QFontMetrics(bold).horizontalAdvance(dialog->windowTitle())
                         + 4 * dialog->fontMetrics().height());
-            const int y = (field->grab(), field->height() / 2),
-                      last = field->cursorPositionAt({field->width() - 1, y});
-            QVERIFY(field->cursorPositionAt({0, y}) == 0
-                    && last >= std::min<qsizetype>(60, entry.size())
-                    && field->selectedText() == field->text());
+            const int y = (field->grab(), field->height() / 2);
+            QVERIFY(field->cursorPositionAt({0, y}) == 0 && field->selectedText() == field->text());
+            QVERIFY(field->cursorPositionAt({field->width() - 1, y}) >= p.entry.left(60).size());
             QTest::keyClick(field, Qt::Key_End);
-            if (typed.startsWith("paste:")) {
-                QGuiApplication::clipboard()->setText(typed.mid(6));
-                QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
-            } else if (typed != "!") {
-                QTest::keyClicks(field, typed);
-            }
-            QTest::keyClick(field, typed == "!" ? Qt::Key_Escape : Qt::Key_Return);
+            qApp->clipboard()->setText(p.pasted); // in most rows nothing
+            QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+            QTest::keyClicks(field, p.typed);
+            QTest::keyClick(field, p.reply ? Qt::Key_Return : Qt::Key_Escape);
         });
-        QCOMPARE(m_dialogs.askText("Измените адресс", "Редактирование записи", entry), reply);
+        QCOMPARE(m_dialogs.askText("Измените адресс", "Редактирование записи", p.entry), p.reply);
         QCOMPARE(shown, QString("Редактирование записи: Измените адресс Отмена"));
     }
 
     void theFileDialog_data()
     {
-        QTest::addColumn<bool>("save");
-        QTest::addColumn<QString>("typed"); // at once, before the folder is listed; "!" cancels
-        QTest::addColumn<QString>("chosen");
-        QTest::newRow("open the preset") << false << ""
-                                         << "hosts";
-        QTest::newRow("save over the preset") << true << ""
-                                              << "hosts";
-        QTest::newRow("a new name gets the extension") << true << "fresh"
-                                                       << "fresh.hosts";
-        QTest::newRow("an existing name does not") << true << "other"
-                                                   << "other";
-        QTest::newRow("a name with a dot does not") << true << "my.list"
-                                                    << "my.list";
-        QTest::newRow("cancelled") << false << "!"
-                                   << "<cancelled>";
+        QTest::addColumn<Choice>("c");
+        QTest::newRow("open the preset") << Choice{.open = true, .chosen = "hosts"};
+        QTest::newRow("save over the preset") << Choice{.chosen = "hosts"};
+        QTest::newRow("a new name: .hosts added") << Choice{.typed = "new", .chosen = "new.hosts"};
+        QTest::newRow("an existing name: as typed") << Choice{.typed = "other", .chosen = "other"};
+        QTest::newRow("a dotted name: as typed") << Choice{.typed = "my.list", .chosen = "my.list"};
+        QTest::newRow("cancelled") << Choice{.open = true, .chosen = std::nullopt};
     }
 
     void theFileDialog()
     {
-        QFETCH(bool, save);
-        QFETCH(QString, typed);
-        QFETCH(QString, chosen);
+        QFETCH(Choice, c);
         writeBytes(m_dir.filePath("hosts"), "x\r\n");
         writeBytes(m_dir.filePath("other"), "y\r\n");
         QDir(m_dir.path()).mkdir("folder");
-        const FileDialogSettings settings{"Открыть",           "hosts", "hosts",
-                                          "все|*|hosts|hosts", 2,       m_dir.path()};
         QString shown;
         whenModal<QFileDialog>([&](QFileDialog* dialog) {
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
@@ -121,28 +100,25 @@ private slots:
                 + dialog->directory().absolutePath() + ' ' + name->text();
             name->setFocus();
             name->selectAll();
-            QTest::keyClicks(name, typed);
-            auto* listing = dialog->findChild<QFileSystemModel*>();
-            QVERIFY(QTest::qWaitFor(
-                [&] { return listing->rowCount(listing->index(m_dir.path())) >= 2; }));
-            QTest::qWait(50);
-            // Russian whatever the system's locale: the headers, and the folder's and the file's
-            // size, type and date (row -1 is the header; the names are the files' own).
+            QTest::keyClicks(name, c.typed);
+            // Russian whatever the locale: headers; the folder's and file's size, type, date.
             auto* view = dialog->findChild<QTreeView*>("treeView");
+            auto* model = view->model();
+            QVERIFY(QTest::qWaitFor([&] { return model->rowCount(view->rootIndex()) >= 2; }));
+            QTest::qWait(50);
             QString listed;
-            for (int column = 0; column < 4; ++column)
-                for (int row = -1; row < (column ? 2 : 0); ++row)
-                    listed +=
-                        (row < 0 ? view->model()->headerData(column, Qt::Horizontal)
-                                 : view->model()->index(row, column, view->rootIndex()).data())
-                            .toString()
-                        + ", ";
+            for (int column = 0; column < 4; ++column) {
+                listed += model->headerData(column, Qt::Horizontal).toString() + ", ";
+                for (int row = 0; column && row < 2; ++row)
+                    listed += model->index(row, column, view->rootIndex()).data().toString() + ", ";
+            }
             QVERIFY2(!listed.contains(QRegularExpression("[A-Za-z]")), qPrintable(listed));
-            QTest::keyClick(name, typed == "!" ? Qt::Key_Escape : Qt::Key_Return);
+            QTest::keyClick(name, c.chosen ? Qt::Key_Return : Qt::Key_Escape);
         });
-        const auto path =
-            save ? m_dialogs.chooseSavePath(settings) : m_dialogs.chooseOpenPath(settings);
-        QCOMPARE(path.value_or(m_dir.filePath("<cancelled>")), m_dir.filePath(chosen));
+        const auto choose = c.open ? &QtDialogs::chooseOpenPath : &QtDialogs::chooseSavePath;
+        const auto path = (m_dialogs.*choose)(
+            {"Открыть", "hosts", "hosts", "все|*|hosts|hosts", 2, m_dir.path()});
+        QCOMPARE(path.value_or("none"), c.chosen ? m_dir.filePath(*c.chosen) : "none");
         QCOMPARE(shown, "Открыть hosts (hosts) " + m_dir.path() + " hosts");
     }
 };

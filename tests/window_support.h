@@ -18,6 +18,8 @@ struct WindowFixture {
     EditorState& state = window.state();
 
     template <typename T> T* get(const char* name) { return window.findChild<T*>(name); }
+    // Shown, and with the keyboard: keys sent before that would go nowhere.
+    bool showActive() { return window.show(), QTest::qWaitForWindowActive(&window); }
     // Clicks a menu item, as a person can: only one that is there and enabled.
     bool trigger(const char* name)
     {
