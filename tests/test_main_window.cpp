@@ -29,7 +29,7 @@ private slots:
         QVERIFY(w.showActive());
         QCOMPARE(w.get<QWidget>("client")->size(), client);
         QCOMPARE(w.window.minimumSize(), w.window.maximumSize());
-        QCOMPARE(w.window.windowTitle(), QString("Zarvello"));
+        QCOMPARE(w.window.objectName() + ' ' + w.window.windowTitle(), QString("Form1 Zarvello"));
         for (const int size : {16, 32}) { // the installed icon files are the window's icon
             const QIcon fromFile(QStringLiteral(ZARVELLO_ICON_DIR "/zarvello-%1.png").arg(size));
             QCOMPARE(w.window.windowIcon().pixmap(size).toImage(), fromFile.pixmap(size).toImage());
@@ -69,21 +69,26 @@ private slots:
                               "ends Выход"}));
     }
 
-    // By F10, and by Alt alone tapped, pressed and released; not by Alt with another key.
+    // By F10, and by Alt alone tapped, pressed and released; not by Alt with another key. A second
+    // tap, which goes to the open menu, closes it.
     void theMenuOpensByKeyboardUnderEveryStyle()
     {
         const auto reset = qScopeGuard([style = qApp->style()->name()] { qApp->setStyle(style); });
+        const QList<QList<QKeySequence>> tries{
+            {Qt::Key_F10}, {Qt::Key_Alt}, {Qt::ALT | Qt::Key_Left}, {Qt::Key_Alt, Qt::Key_Alt}};
         for (const QString& style : QStyleFactory::keys()) {
             qApp->setStyle(style);
             QStringList opened{style};
-            for (const QKeySequence& keys : {QKeySequence(Qt::Key_F10), QKeySequence(Qt::Key_Alt),
-                                             QKeySequence(Qt::ALT | Qt::Key_Left)}) {
+            for (const QList<QKeySequence>& keys : tries) {
                 WindowFixture w;
                 QVERIFY(w.showActive());
-                QTest::keySequence(w.get<QWidget>("List1"), keys);
-                QTest::qWait(100);
+                for (const QKeySequence& key : keys) {
+                    QWidget* popup = qApp->activePopupWidget();
+                    QTest::keySequence(popup ? popup : w.get<QWidget>("List1"), key);
+                    QTest::qWait(100);
+                }
                 if (w.get<QMenu>("file")->isVisible())
-                    opened << keys.toString();
+                    opened << QKeySequence::listToString(keys);
             }
             QCOMPARE(opened.join(", "), style + ", F10, Alt");
         }

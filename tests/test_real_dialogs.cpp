@@ -97,7 +97,8 @@ private slots:
         whenModal<QFileDialog>([&](QFileDialog* dialog) {
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             shown = dialog->windowTitle() + ' ' + dialog->selectedNameFilter() + ' '
-                + dialog->directory().absolutePath() + ' ' + name->text();
+                + dialog->directory().absolutePath() + ' ' + name->text() + ' '
+                + dialog->labelText(QFileDialog::Accept).remove('&');
             name->setFocus();
             name->selectAll();
             QTest::keyClicks(name, c.typed);
@@ -117,9 +118,11 @@ private slots:
         });
         const auto choose = c.open ? &QtDialogs::chooseOpenPath : &QtDialogs::chooseSavePath;
         const auto path = (m_dialogs.*choose)(
-            {"Открыть", "hosts", "hosts", "все|*|hosts|hosts", 2, m_dir.path()});
+            {"Открыть", "hosts", "hosts", "все|*|hosts|hosts;*.hosts", 2, m_dir.path()});
         QCOMPARE(path.value_or("none"), c.chosen ? m_dir.filePath(*c.chosen) : "none");
-        QCOMPARE(shown, "Открыть hosts (hosts) " + m_dir.path() + " hosts");
+        QCOMPARE(shown,
+                 "Открыть hosts (hosts *.hosts) " + m_dir.path() + " hosts "
+                     + (c.open ? "Открыть" : "Сохранить"));
     }
 };
 
