@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the helper: one system call of a save fails, or kills the process, on demand.
 // ZARVELLO_FAULT="CALL ERRNO FLAGS SKIP", a second one maybe after " ; ": after SKIP calls of CALL
-// whose open (or descriptor's F_GETFL) flags include FLAGS, the next fails with ERRNO, or 0 kills.
+// whose open (or descriptor's F_GETFL) flags include FLAGS, the next fails with ERRNO; 0 kills, and
+// -1 makes it return 0, as a read at the end of a file that shrank.
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
@@ -43,7 +44,7 @@ static int flagsOf(int fd)
 #define FAULTY(type, name, parameters, flags, ...)                                                 \
     extern "C" type name parameters                                                                \
     {                                                                                              \
-        return strikes(#name, flags) ? -1 : REAL(name)(__VA_ARGS__);                               \
+        return strikes(#name, flags) ? (errno < 0 ? 0 : -1) : REAL(name)(__VA_ARGS__);             \
     }
 
 FAULTY(ssize_t, pwrite, (int fd, const void* bytes, size_t size, off_t at), flagsOf(fd), fd, bytes,

@@ -150,6 +150,7 @@ private slots:
         QTest::newRow("no copy removed where others may write")
             << Case{.setup = R"(chmod 0775 "$D"; )" + litter, .output = Ok, .after = "new"};
         inPlace("in place: a read interrupted", fault("pread", EINTR), Ok, "new");
+        inPlace("in place: the old file shrank", fault("pread", -1), answer(EIO), "old");
         inPlace("in place: no room", fault("fallocate", ENOSPC), answer(ENOSPC), "old");
         inPlace("in place: write", fault("pwrite", EIO, O_RDWR), answer(EIO), "old");
         inPlace("in place: a longer list needs no cut", fault("ftruncate", EIO), Ok, "new");
