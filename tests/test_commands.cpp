@@ -27,10 +27,8 @@ struct Outside {
 class TestCommands : public QObject {
     Q_OBJECT
     QTemporaryDir m_dir;
-    QString path(const QString& name) const
-    {
-        return QDir(m_dir.path()).filePath(name);
-    } // or absolute
+    // A file in the test's folder, or an absolute path.
+    QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
 
 private slots:
     // The files Open is given: three lines, and the ones it refuses.
@@ -40,7 +38,7 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600) == 0);
         QFile large(path("large"));
         QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(MaxHostsFileSize + 1));
-        // One more line than the list has room for, the last one alone in the last chunk read.
+        // One more line than the list has room for, the last one without a line end.
         writeBytes(path("many"),
                    "xxxxxxxxxxx\r" + QByteArray("xxx\r").repeated(HostList::MaxCount - 2) + "z");
     }
