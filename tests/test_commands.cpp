@@ -262,6 +262,8 @@ private slots:
         refused("a device", "/dev/zero", FileError::Reason::NotRegularFile, 0);
         refused("a read that fails", "/proc/self/mem", FileError::Reason::System, EIO);
         refused("too large", "large", FileError::Reason::TooLarge, 0, 0, 128);
+        refused("grown past that while read", "/proc/self/pagemap", FileError::Reason::TooLarge, 0,
+                0, 128); // its size says 0
         refused("too many lines", "many", FileError::Reason::TooManyEntries, 0, HostList::MaxCount);
     }
 
