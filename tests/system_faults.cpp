@@ -2,7 +2,7 @@
 // Preloaded into the helper: one system call of a save fails, or kills the process, on demand.
 // ZARVELLO_FAULT="CALL ERRNO FLAGS SKIP", a second one maybe after " ; ": after SKIP calls of CALL
 // whose open (or descriptor's F_GETFL) flags include FLAGS, the next fails with ERRNO; 0 kills, and
-// -1 makes it return 0, as a read at the end of a file that shrank.
+// -1 makes it return 0, as a read at the end of a file that shrank (for openat -2, see there).
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
@@ -64,12 +64,16 @@ FAULTY(int, linkat, (int from, const char* path, int to, const char* name, int f
 FAULTY(int, renameat, (int from, const char* path, int to, const char* name), 0, from, path, to,
        name)
 
-// openat's mode is there only for a file it creates.
+// openat's mode is there only for a file it creates. Its ERRNO -2 opens after another file,
+// ZARVELLO_SWAP, is renamed over the path: the file is replaced between its checks and its open.
 extern "C" int openat(int folder, const char* path, int flags, ...)
 {
     va_list args;
     va_start(args, flags);
     const mode_t mode = (flags & (O_CREAT | __O_TMPFILE)) ? va_arg(args, mode_t) : 0;
     va_end(args);
-    return strikes("openat", flags) ? -1 : REAL(openat)(folder, path, flags, mode);
+    if (strikes("openat", flags)
+        && (errno != -2 || REAL(renameat)(AT_FDCWD, std::getenv("ZARVELLO_SWAP"), folder, path)))
+        return -1;
+    return REAL(openat)(folder, path, flags, mode);
 }

@@ -160,6 +160,11 @@ private slots:
                                                                   .content = "127.0.0.1 a\n",
                                                                   .output = answer(EIO),
                                                                   .after = "old"};
+        QTest::newRow("in place: the file replaced before it is opened")
+            << Case{.setup = linked + R"(; printf swapped >"$D/swap")",
+                    .command = R"(ZARVELLO_SWAP="$D/swap" "$HELPER" "$T"; cat "$F")",
+                    .fault = fault("openat", -2, O_RDWR),
+                    .output = answer(ESTALE) + "swapped"};
         inPlace("in place: sync", fault("fsync", EIO, O_RDWR), notDurable, "new");
         inPlace("in place: close", fault("close", EIO, O_RDWR), notDurable, "new");
         // A crash at any moment leaves the old file or the new one, and no copy beside it.
