@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Program start: the application with Qt's Russian texts, the window, the event loop.
-#include "administrator_rights.h"
 #include "main_window.h"
+#include "pkexec_rights.h"
 #include "qt_dialogs.h"
 #include "translations.h"
 

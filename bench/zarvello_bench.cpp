@@ -13,6 +13,7 @@
 #include "editor_state.h"
 #include "entry_commands.h"
 #include "hosts_file.h"
+#include "saver.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -38,6 +38,11 @@ public:
     virtual std::optional<QString> chooseSavePath(const FileDialogSettings& settings) = 0;
 };
 
+// The title of every message box that reports a failure.
+inline const QString errorTitle = QStringLiteral("Ошибка");
+// The title of what a save tells besides failures.
+inline const QString savingTitle = QStringLiteral("Сохранение");
+
 inline void showFailure(Dialogs& dialogs, const FileError& failure)
 {
     dialogs.showMessage(failure.message(), errorTitle);

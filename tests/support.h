@@ -6,6 +6,7 @@
 #include "editor_state.h"
 #include "entry_commands.h"
 #include "hosts_file.h"
+#include "saver.h"
 
 #include <QtTest>
 

@@ -2,7 +2,7 @@
 // Run by polkit_save.sh as nobody, while polkit takes a second over each check and grants this
 // editor's saves of files named "granted...": autosaves into root's files in /mnt through the real
 // pkexec and helper. It asks polkit_save.sh, on its output, to stop and resume the helper.
-#include "administrator_rights.h"
+#include "pkexec_rights.h"
 #include "support.h"
 
 #include <iostream>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Saving as the person meets it, without root: when administrator rights are asked, a helper that
 // stays silent, and each failure in the person's words.
-#include "administrator_rights.h"
+#include "pkexec_rights.h"
 #include "support.h"
 
 namespace {

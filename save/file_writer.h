@@ -3,6 +3,7 @@
 #pragma once
 
 #include "file_error.h"
+#include "size_limit.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,10 +11,6 @@
 #include <optional>
 
 namespace zarvello {
-
-// The largest file read or written: nothing larger is a list of hosts, and one long line of such
-// a file would hold all of it in memory.
-constexpr qint64 MaxHostsFileSize = qint64(128) << 20;
 
 // Makes bytes the whole content of the file at path (created if missing, in an existing folder).
 // More than MaxHostsFileSize bytes are refused (EFBIG).

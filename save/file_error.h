@@ -38,9 +38,4 @@ struct FileError {
     QString message() const;
 };
 
-// The title of every message box that reports a failure.
-inline const QString errorTitle = QStringLiteral("Ошибка");
-// The title of what a save tells besides failures.
-inline const QString savingTitle = QStringLiteral("Сохранение");
-
 } // namespace zarvello

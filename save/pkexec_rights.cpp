@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The helper under pkexec, spoken to in the save protocol over a socket of its own.
-#include "administrator_rights.h"
+#include "pkexec_rights.h"
 #include "save_protocol.h"
 
 #include <QCoreApplication>
