@@ -7,8 +7,13 @@
 
 #include <QApplication>
 
+#include <sys/prctl.h>
+
 int main(int argc, char* argv[])
 {
+    // Before anything else runs: no other program of the person's may attach to the editor, which
+    // may come to hold a grant of administrator rights.
+    ::prctl(PR_SET_DUMPABLE, 0);
     QApplication app(argc, argv);
     QApplication::setApplicationName("zarvello");
     QApplication::setDesktopFileName("org.zarvello.Zarvello");

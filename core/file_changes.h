@@ -30,7 +30,7 @@ struct FileBase {
     QString path;
     std::optional<Fingerprint> fingerprint;
     QByteArray bytes;
-    QByteArray spare; // the bytes before them, for the next save to write into
+    QByteArray spare = {}; // the bytes before them, for the next save to write into
 };
 
 // What the list takes in from a file that changed since its base: the lines the file gained, and

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace zarvello;
 
@@ -25,29 +26,65 @@ FileError refused(int error)
     return FileError{{}, FileError::Operation::Write, FileError::Reason::System, error};
 }
 
-// Nothing of the caller's process limits what root writes or how: a new file gets the usual
-// mode, and a write past a size limit fails with EFBIG (the old bytes go back) instead of killing.
-void startClean()
+// Tells the editor why this helper will not write, and ends.
+int refuse(FileError::Reason reason)
+{
+    send(protocol::encodeRefusal(reason) + '\n');
+    return 2;
+}
+
+// Only root stops a save under way: the terminal the editor was started from, and its session,
+// reach this process no more.
+void leaveTheTerminal()
+{
+    for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU})
+        std::signal(signal, SIG_IGN);
+    // Fails only for a process-group leader, which the ignored signals cover all the same.
+    ::setsid();
+}
+
+// Nothing of the caller's process limits what root writes or how: a new file gets the usual mode,
+// and no limit the caller lowered cuts a save short. False where a hard limit cannot be raised (a
+// container may withhold the capability): a limit an attacker lowered is not worked under.
+bool startClean()
 {
     ::umask(022);
+    // A write past a size limit fails with EFBIG (the old bytes go back) instead of killing.
     std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit = {RLIM_INFINITY, RLIM_INFINITY};
-    // Raising the hard limit needs a capability that a container may withhold.
-    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 && ::getrlimit(RLIMIT_FSIZE, &limit) == 0) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
     // An editor that went away gets no answer; the save itself still ends as it would.
     std::signal(SIGPIPE, SIG_IGN);
+    // Open files cannot be unlimited; a save holds a few.
+    constexpr rlim_t OpenFiles = 1024;
+    const std::pair<int, rlim_t> wanted[] = {
+        {RLIMIT_CPU, RLIM_INFINITY},   {RLIMIT_AS, RLIM_INFINITY},    {RLIMIT_DATA, RLIM_INFINITY},
+        {RLIMIT_FSIZE, RLIM_INFINITY}, {RLIMIT_STACK, RLIM_INFINITY}, {RLIMIT_NOFILE, OpenFiles},
+    };
+    for (const auto& [resource, value] : wanted) {
+        struct rlimit limit = {value, value};
+        if (::setrlimit(resource, &limit) == 0)
+            continue;
+        if (::getrlimit(resource, &limit) != 0
+            || (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < value))
+            return false;
+        limit.rlim_cur = value;
+        if (::setrlimit(resource, &limit) != 0)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    startClean();
-    if (argc != 2 || !protocol::acceptablePath(argv[1]))
-        return 2;
+    leaveTheTerminal();
+    if (!startClean())
+        return refuse(FileError::Reason::LimitsLowered);
+    if (argc != 2)
+        return refuse(FileError::Reason::IndirectPath);
+    // The password prompt showed this name: root writes it only where it was shown as it is.
+    if (const auto reason = protocol::refusedTarget(argv[1]))
+        return refuse(*reason);
     // pkexec names the person it acts for; root's own runs keep the editor's rules.
     const Rules rules = std::getenv("PKEXEC_UID") ? Rules::ForAnotherPerson : Rules::Own;
     const QByteArray target(argv[1]);

@@ -2,6 +2,8 @@
 // The Russian wording of file failures, all in one place.
 #include "file_error.h"
 
+#include <QList>
+
 #include <cerrno>
 #include <cstring>
 
@@ -59,10 +61,76 @@ QString systemReason(int error)
     }
 }
 
+// Why a file could not be read or written, or saved with administrator rights.
+QString reasonText(FileError::Reason reason, int systemError)
+{
+    using Reason = FileError::Reason;
+    switch (reason) {
+    case Reason::NotRegularFile:
+        return QStringLiteral("это не обычный файл");
+    case Reason::ForeignLink:
+        return QStringLiteral(
+            "путь идёт через символическую ссылку чужого пользователя в общей папке");
+    case Reason::UnsafeFolder:
+        return QStringLiteral("в папку на пути к нему может писать не только администратор, а с "
+                              "его правами программа пишет только туда, где решает он один");
+    case Reason::UnsafeLink:
+        return QStringLiteral("путь идёт через символическую ссылку, которая принадлежит не "
+                              "администратору");
+    case Reason::SeveralNames:
+        return QStringLiteral("у файла несколько имён (жёстких ссылок), а с правами "
+                              "администратора программа пишет только файлы с одним именем");
+    case Reason::KernelInterface:
+        return QStringLiteral("это не файл на диске, а файл ядра, а с правами администратора "
+                              "программа пишет только файлы на дисках");
+    case Reason::UnshowableName:
+        return QStringLiteral("в его имени есть знаки, которые запрос пароля не покажет как есть: "
+                              "управляющие, невидимые или не UTF-8");
+    case Reason::IndirectPath:
+        return QStringLiteral("путь к нему не прямой: относительный или с «.», «..» или пустыми "
+                              "частями");
+    case Reason::LimitsLowered:
+        return QStringLiteral("помощнику урезали ресурсы процесса, а поднять их он не может");
+    case Reason::Traced:
+        return QStringLiteral("программу сейчас трассирует (отлаживает) другой процесс");
+    case Reason::Busy:
+        return QStringLiteral("прежнее сохранение этого файла с правами администратора ещё не "
+                              "закончилось, сохраните его позже");
+    case Reason::NoAnswer:
+        return QStringLiteral("помощник с правами администратора не ответил");
+    default:
+        return systemError ? systemReason(systemError)
+                           : QStringLiteral("помощник с правами администратора отказался его "
+                                            "писать");
+    }
+}
+
+// A name as the person can read it: characters that would hide or reorder what follows are
+// shown by their numbers.
+QString visible(const QString& path)
+{
+    QString shown;
+    for (const char32_t c : path.toUcs4()) {
+        if (hidesText(c))
+            shown += QStringLiteral("\\u{%1}").arg(QString::number(uint(c), 16).toUpper());
+        else
+            shown += QString::fromUcs4(&c, 1);
+    }
+    return shown;
+}
+
 } // namespace
+
+bool hidesText(char32_t c)
+{
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Other_Control || category == QChar::Other_Format
+        || category == QChar::Separator_Line || category == QChar::Separator_Paragraph;
+}
 
 QString FileError::message() const
 {
+    const QString shown = visible(path);
     if (reason == Reason::TooManyEntries) {
         const QString text = operation == Operation::Write
             ? QStringLiteral("Файл «%1» не сохранён: его изменила другая программа, и с её "
@@ -70,53 +138,42 @@ QString FileError::message() const
                              "вмещает. Файл и список остались прежними.")
             : QStringLiteral("Файл «%1» не открыт: список вмещает не больше %2 записей, а с этим "
                              "файлом их стало бы больше. Из файла ничего не добавлено.");
-        return text.arg(path).arg(maxEntries);
+        return text.arg(shown, QString::number(maxEntries));
     }
     if (reason == Reason::TooLarge) {
         return QStringLiteral("Файл «%1» не открыт: он больше %2 МиБ, это не похоже на файл hosts. "
                               "Из файла ничего не добавлено.")
-            .arg(path)
-            .arg(maxMebibytes);
+            .arg(shown, QString::number(maxMebibytes));
     }
-    QString why;
-    if (reason == Reason::NotRegularFile)
-        why = QStringLiteral("это не обычный файл");
-    else if (reason == Reason::ForeignLink)
-        why = QStringLiteral(
-            "путь идёт через символическую ссылку чужого пользователя в общей папке");
-    else if (reason == Reason::UnsafeFolder)
-        why = QStringLiteral("в папку на пути к нему может писать не только администратор, а с его "
-                             "правами программа пишет только туда, где решает он один");
-    else if (reason == Reason::UnsafeLink)
-        why = QStringLiteral("путь идёт через символическую ссылку, которая принадлежит не "
-                             "администратору");
-    else if (reason == Reason::SeveralNames)
-        why = QStringLiteral("у файла несколько имён (жёстких ссылок), а с правами администратора "
-                             "программа пишет только файлы с одним именем");
-    else if (reason == Reason::NoAnswer)
-        why = QStringLiteral("помощник с правами администратора не ответил");
-    else
-        why = systemReason(systemError);
+    const QString why = reasonText(reason, systemError);
     if (operation == Operation::Read)
-        return QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(path, why);
+        return QStringLiteral("Не удалось прочитать файл «%1»: %2.").arg(shown, why);
     if (reason == Reason::CopyLeft)
         return QStringLiteral(
                    "Файл «%1» сохранён, но его временную копию рядом с ним (имя начинается "
                    "на «.zarvello-») удалить не удалось: %2.")
-            .arg(path, why);
+            .arg(shown, why);
     if (fileState == FileState::WrittenNotDurable)
         return QStringLiteral(
                    "Файл «%1» записан, но система не подтвердила, что он сохранён на диске: %2.")
-            .arg(path, why);
+            .arg(shown, why);
     const QString outcome = fileState == FileState::Unchanged
         ? QStringLiteral("Файл остался прежним.")
         : fileState == FileState::OldOrNew
         ? QStringLiteral("Файл мог остаться прежним, а мог быть и сохранён.")
         : QStringLiteral("Файл мог остаться записанным не полностью.");
-    const QString rights =
-        adminRefused ? QStringLiteral(" Права администратора не получены.") : QString();
+    QString rights;
+    if (this->rights == Rights::NotGiven)
+        rights = QStringLiteral(" Права администратора не получены.");
+    else if (this->rights == Rights::Denied)
+        rights = rightsDenial.isEmpty()
+            ? QStringLiteral(" В правах администратора отказано.")
+            : QStringLiteral(" В правах администратора отказано: «%1».").arg(rightsDenial);
+    else if (this->rights == Rights::Refused)
+        rights = QStringLiteral(" С правами администратора его сохранить нельзя: %1.")
+                     .arg(reasonText(rightsRefusal, 0));
     return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3%4")
-        .arg(path, why, outcome, rights);
+        .arg(shown, why, outcome, rights);
 }
 
 } // namespace zarvello

@@ -15,14 +15,28 @@ struct FileError {
         TooManyEntries,
         TooLarge,
         ForeignLink,
-        UnsafeFolder, // as root: a folder on the way that others may write
-        UnsafeLink,   // as root: a link on the way that is not root's
-        SeveralNames, // as root: a file with more than one hard link
-        CopyLeft,     // saved, but our temporary copy beside the file could not be removed
-        NoAnswer,     // the administrator's helper did not answer
+        UnsafeFolder,    // as root: a folder on the way that others may write
+        UnsafeLink,      // as root: a link on the way that is not root's
+        SeveralNames,    // as root: a file with more than one hard link
+        KernelInterface, // as root: a file of a kernel interface, not of a disk
+        UnshowableName,  // as root: a name the password prompt cannot show as it is
+        IndirectPath,    // as root: a path that is relative or has ".", ".." or empty parts
+        LimitsLowered,   // as root: a resource limit that cannot be raised
+        Traced,          // another process traces the program, which then asks no rights
+        Busy,            // the helper of an earlier save of the file is still at work
+        CopyLeft,        // saved, but our temporary copy beside the file could not be removed
+        NoAnswer,        // the administrator's helper did not answer; the last, as the protocol
+                         // knows
     };
     // For a failed write: what the file on disk holds now.
     enum class FileState { Unchanged, MaybeIncomplete, WrittenNotDurable, Saved, OldOrNew };
+    // For a save refused for lack of permission: what came of asking for administrator rights.
+    enum class Rights {
+        NotAsked,
+        NotGiven, // the person dismissed the prompt, or it could not be shown
+        Denied,   // the system refused them: a wrong password, no right to them, no agent
+        Refused,  // they cannot serve this file now: rightsRefusal says why
+    };
 
     QString path;
     Operation operation = Operation::Read;
@@ -31,11 +45,16 @@ struct FileError {
     FileState fileState = FileState::Unchanged;
     int maxEntries = 0;      // the list's room, for TooManyEntries
     qint64 maxMebibytes = 0; // the size limit, for TooLarge
-    bool adminRefused =
-        false; // a save refused for lack of permission, and administrator rights not given
+    Rights rights = Rights::NotAsked;
+    Reason rightsRefusal = Reason::System; // for Refused; System: the helper gave no reason
+    QString rightsDenial = {};             // for Denied: the system's own words
 
     // The one Russian sentence the person reads, naming the file, what failed and why.
     QString message() const;
 };
+
+// A character that hides or moves the text around it where a name is shown: the Unicode categories
+// Cc, Cf, Zl and Zp (controls, bidi and zero-width marks, line and paragraph breaks).
+bool hidesText(char32_t c);
 
 } // namespace zarvello

@@ -12,9 +12,11 @@
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <memory>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <variant>
@@ -35,6 +37,7 @@ struct Location {
     QByteArray name;
     bool exists = false;
     struct stat info {};
+    bool diskOnly = false; // as root for a person: files of disk file systems alone
 };
 
 // A failure before the location is known, or while writing: errno, or one of our reasons.
@@ -81,6 +84,36 @@ bool onlyRootWrites(int folder)
     return ::fstat(folder, &info) == 0 && info.st_uid == 0 && !(info.st_mode & (S_IWGRP | S_IWOTH));
 }
 
+// A file system that holds files, on a disk or in memory. Those of kernel interfaces (proc, sysfs,
+// configfs, binfmt_misc...) hold files too, but writing one changes the running system, and a
+// FUSE file system answers for its owner, whoever it says owns a folder. A list of what to allow,
+// since one of what to refuse would miss what a later kernel adds.
+bool holdsFiles(int fd)
+{
+    constexpr decltype(statfs::f_type) ZfsMagic = 0x2FC12FC1;
+    struct statfs info {};
+    if (::fstatfs(fd, &info) != 0)
+        return false;
+    switch (info.f_type) {
+    case EXT4_SUPER_MAGIC: // ext2 and ext3 too
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case ZfsMagic:
+    case OVERLAYFS_SUPER_MAGIC:
+        return true;
+    case TMPFS_MAGIC: {
+        // devtmpfs says it is a tmpfs: the one at /dev, which holds the devices, is not taken.
+        struct stat file {
+        }, devices{};
+        return ::fstat(fd, &file) == 0 && ::stat("/dev", &devices) == 0
+            && file.st_dev != devices.st_dev;
+    }
+    default:
+        return false;
+    }
+}
+
 std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
 {
     const bool forAnother = rules == Rules::ForAnotherPerson;
@@ -104,7 +137,7 @@ std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
         struct stat info {};
         if (::fstatat(folder.get(), part.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT && last)
-                return Location{std::move(folder), part};
+                return Location{std::move(folder), part, false, {}, forAnother};
             return Refusal{errno};
         }
         if (S_ISLNK(info.st_mode)) {
@@ -123,7 +156,7 @@ std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
             continue;
         }
         if (last)
-            return Location{std::move(folder), part, true, info};
+            return Location{std::move(folder), part, true, info, forAnother};
         if (!S_ISDIR(info.st_mode))
             return Refusal{ENOTDIR};
         // O_NOFOLLOW: a folder swapped for a link since fstatat fails here instead of leading away.
@@ -196,6 +229,9 @@ Refusal rewriteInPlace(const Location& at, const QByteArray& bytes, State& state
         return {errno};
     if (!S_ISREG(info.st_mode))
         return {0, FileError::Reason::NotRegularFile};
+    // A file mounted over its name may lie on another file system than its folder.
+    if (at.diskOnly && !holdsFiles(file.get()))
+        return {EACCES, FileError::Reason::KernelInterface};
     // The file opened by name must be the one located, whose links and folders were checked.
     if (info.st_dev != at.info.st_dev || info.st_ino != at.info.st_ino)
         return {ESTALE};
@@ -488,6 +524,8 @@ std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArra
     if (const Refusal* refusal = std::get_if<Refusal>(&located))
         return fail(*refusal);
     Location& at = std::get<Location>(located);
+    if (at.diskOnly && !holdsFiles(at.folder.get()))
+        return fail({EACCES, FileError::Reason::KernelInterface});
     if (at.exists && S_ISDIR(at.info.st_mode))
         return fail({EISDIR});
     if (at.exists && !S_ISREG(at.info.st_mode))

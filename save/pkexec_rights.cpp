@@ -10,7 +10,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -25,6 +27,39 @@ namespace {
 
 // An answer is a few dozen bytes; a helper that sends more without a line end is not ours.
 constexpr qsizetype MaxLine = 4096;
+// pkexec's exit statuses of its own, when it does not start the helper.
+constexpr int Dismissed = 126, NotAuthorized = 127;
+// The helper's, for a file it will not write.
+constexpr int HelperRefused = 2;
+
+Rights::Result refused(FileError::Reason reason)
+{
+    return {Rights::Outcome::Refused, {}, reason};
+}
+
+// Whether another process traces this one. One that attached before main() could hide itself here
+// too; but such a process controls the editor from its start, as a person's own programs may.
+bool traced()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = status.readAll();
+    const qsizetype at = text.indexOf("\nTracerPid:");
+    return at >= 0 && text.sliced(at + 11).split('\n').constFirst().trimmed() != "0";
+}
+
+// What pkexec said of its refusal: the first line it wrote (a second says the refusal was logged),
+// as the person may read it.
+QString refusalWords(int fd)
+{
+    QByteArray said(MaxLine, Qt::Uninitialized);
+    const ssize_t got = ::read(fd, said.data(), size_t(said.size()));
+    said.resize(std::max<ssize_t>(got, 0));
+    QString words = QString::fromLocal8Bit(said.trimmed().split('\n').constFirst()).trimmed();
+    words.removeIf([](QChar c) { return hidesText(c.unicode()); });
+    return words.left(200);
+}
 
 } // namespace
 
@@ -47,24 +82,56 @@ Rights::Result PkexecRights::write(const QString& path, const QByteArray& bytes)
     const QByteArray target = QFile::encodeName(path);
     if (m_channel.valid() && m_target != target)
         letGo(false); // another file asks for a grant of its own
-    QByteArray line;
     if (!m_channel.valid()) {
+        // The helper would refuse the file only once the password was given.
+        if (const auto reason = protocol::refusedTarget(target))
+            return refused(*reason);
+        if (stillAtWork(target))
+            return refused(FileError::Reason::Busy);
+        if (traced())
+            return refused(FileError::Reason::Traced);
         // Nothing is sent before the greeting: a helper let go while the password was asked
         // finds no request to carry out when it starts.
-        if (!launch(target) || !exchange({}, m_firstTimeoutMs, line)
-            || line != protocol::Greeting) {
+        QByteArray line;
+        if (!launch(target))
+            return {Outcome::NotGiven};
+        const Heard heard = exchange({}, m_firstTimeoutMs, line);
+        if (heard == Heard::Nothing) {
             letGo(true);
-            return {Outcome::NotGiven, {}};
+            return {Outcome::NotGiven};
         }
+        if (heard == Heard::Ended || line != protocol::Greeting)
+            return notGreeted(heard == Heard::Line ? line : QByteArray());
     }
     const quint64 number = ++m_requests;
-    Result result{Outcome::Answered, {}};
-    if (!exchange(protocol::encodeRequest(number, target, bytes), m_timeoutMs, line)
-        || !protocol::decodeAnswer(line, number, path, result.error)) {
+    Result result{Outcome::Answered};
+    QByteArray line;
+    if (exchange(protocol::encodeRequest(number, target, bytes), m_timeoutMs, line) != Heard::Line
+        || !protocol::decodeAnswer(line, number, QFile::decodeName(target), result.error)) {
         letGo(true);
-        return {Outcome::NoAnswer, {}};
+        return {Outcome::NoAnswer};
     }
     return result;
+}
+
+Rights::Result PkexecRights::notGreeted(const QByteArray& line)
+{
+    // It is ending: its output is closed, or it said why it will not go on.
+    int status = -1;
+    for (int tries = 0; tries < 200 && ::waitpid(m_pid, &status, WNOHANG) == 0; ++tries)
+        ::usleep(10000);
+    const QString words = refusalWords(m_errors.get());
+    const bool exited = status != -1 && WIFEXITED(status);
+    if (exited)
+        m_pid = -1; // reaped
+    letGo(!exited);
+    if (!exited)
+        return {Outcome::NotGiven};
+    if (WEXITSTATUS(status) == NotAuthorized)
+        return {Outcome::Denied, {}, {}, words};
+    if (WEXITSTATUS(status) != HelperRefused)
+        return {Outcome::NotGiven};
+    return refused(protocol::decodeRefusal(line).value_or(FileError::Reason::System));
 }
 
 bool PkexecRights::launch(const QByteArray& target)
@@ -72,10 +139,14 @@ bool PkexecRights::launch(const QByteArray& target)
     // Other processes of the person's may reach neither into this one nor, through /proc, into
     // the helper's channel: the grant is this editor's alone. It stays so for the rest of the run.
     ::prctl(PR_SET_DUMPABLE, 0);
-    int ends[2];
+    int ends[2], errors[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         return false;
     Descriptor ours(ends[0]), theirs(ends[1]);
+    // Non-blocking at both ends: what is never read cannot stop the helper.
+    if (::pipe2(errors, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    Descriptor heard(errors[0]), said(errors[1]);
     QList<QByteArray> arguments;
     for (const QString& argument : std::as_const(m_command))
         arguments << QFile::encodeName(argument);
@@ -84,24 +155,30 @@ bool PkexecRights::launch(const QByteArray& target)
     for (QByteArray& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
+    // pkexec refuses to start when a variable looks suspicious, and the helper needs none: the
+    // editor's environment stays behind.
+    char path[] = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
+    char* environment[] = {path, nullptr};
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDIN_FILENO);
     ::posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDOUT_FILENO);
+    ::posix_spawn_file_actions_adddup2(&actions, said.get(), STDERR_FILENO);
     pid_t pid = -1;
-    const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environment);
     ::posix_spawn_file_actions_destroy(&actions);
     if (error != 0)
         return false;
     m_pid = pid;
     m_channel = std::move(ours);
+    m_errors = std::move(heard);
     m_target = target;
     m_received.clear();
     ++m_launches;
     return true;
 }
 
-bool PkexecRights::exchange(QByteArrayView bytes, int timeoutMs, QByteArray& line)
+PkexecRights::Heard PkexecRights::exchange(QByteArrayView bytes, int timeoutMs, QByteArray& line)
 {
     const int fd = m_channel.get();
     qsizetype sent = 0;
@@ -138,28 +215,43 @@ bool PkexecRights::exchange(QByteArrayView bytes, int timeoutMs, QByteArray& lin
         loop.exec();
     const qsizetype end = m_received.indexOf('\n');
     if (end < 0)
-        return false;
+        return ended ? Heard::Ended : Heard::Nothing;
     line = m_received.first(end);
     m_received.remove(0, end + 1);
-    return true;
+    return Heard::Line;
 }
 
 void PkexecRights::letGo(bool stop)
 {
     if (m_pid > 0) {
+        // Refused once the helper runs as root; it then ends with its input.
         if (stop)
-            ::kill(m_pid,
-                   SIGTERM); // refused once the helper runs as root; it then ends with its input
-        m_letGo << m_pid;
+            ::kill(m_pid, SIGTERM);
+        m_letGo.append({m_pid, m_target});
     }
     m_pid = -1;
     m_channel = Descriptor();
+    m_errors = Descriptor();
     m_received.clear();
+}
+
+bool PkexecRights::stillAtWork(const QByteArray& target)
+{
+    // One just told to stop gets a moment to do so.
+    for (int tries = 0; tries < 20; ++tries) {
+        reap();
+        if (std::none_of(m_letGo.cbegin(), m_letGo.cend(),
+                         [&](const auto& helper) { return helper.second == target; }))
+            return false;
+        ::usleep(10000);
+    }
+    return true;
 }
 
 void PkexecRights::reap()
 {
-    m_letGo.removeIf([](pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; });
+    m_letGo.removeIf(
+        [](const auto& helper) { return ::waitpid(helper.first, nullptr, WNOHANG) != 0; });
 }
 
 QString PkexecRights::installedHelper()

@@ -31,12 +31,20 @@ public:
     static QString installedHelper();
 
 private:
+    enum class Heard { Line, Ended, Nothing };
+
     bool launch(const QByteArray& target);
-    // Sends bytes and waits for the helper's next line; false when none came.
-    bool exchange(QByteArrayView bytes, int timeoutMs, QByteArray& line);
+    // Sends bytes and waits for the helper's next line.
+    Heard exchange(QByteArrayView bytes, int timeoutMs, QByteArray& line);
+    // What became of rights whose helper did not greet: its line instead, pkexec's exit status, and
+    // pkexec's last words.
+    Result notGreeted(const QByteArray& line);
     // Closes the channel, so that the helper ends once its input is read; stop: also asks it to
     // end now, which works while pkexec still waits for the password.
     void letGo(bool stop);
+    // Whether a helper let go for target is still alive: it may yet rename its older list over the
+    // file, so no other starts for it meanwhile.
+    bool stillAtWork(const QByteArray& target);
     void reap();
 
     QStringList m_command;
@@ -44,11 +52,12 @@ private:
     int m_timeoutMs;
     pid_t m_pid = -1;
     Descriptor m_channel; // the helper's standard input and output
+    Descriptor m_errors;  // pkexec's standard error, and so the helper's
     QByteArray m_target;  // the file its grant covers
     QByteArray m_received;
     quint64 m_requests = 0;
     int m_launches = 0;
-    QList<pid_t> m_letGo; // reaped once they end
+    QList<std::pair<pid_t, QByteArray>> m_letGo; // and the file each was for; reaped once they end
 };
 
 } // namespace zarvello

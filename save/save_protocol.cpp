@@ -4,12 +4,16 @@
 #include "file_writer.h"
 
 #include <QList>
+#include <QStringDecoder>
 
+#include <algorithm>
 #include <climits>
 
 namespace zarvello::protocol {
 
 namespace {
+
+constexpr FileError::Reason LastReason = FileError::Reason::NoAnswer;
 
 // Three numbers of at most 20 digits, two spaces and a line feed.
 constexpr qsizetype MaxHeader = 63;
@@ -64,16 +68,37 @@ QByteArray encodeRequest(quint64 number, const QByteArray& path, const QByteArra
         + QByteArray::number(content.size()) + '\n' + path + content;
 }
 
-bool acceptablePath(QByteArrayView path)
+std::optional<FileError::Reason> refusedTarget(QByteArrayView path)
 {
     if (!path.startsWith('/') || path.contains('\0'))
-        return false;
+        return FileError::Reason::IndirectPath;
     const QList<QByteArray> parts = path.sliced(1).toByteArray().split('/');
     for (const QByteArray& part : parts) {
         if (part.isEmpty() || part == "." || part == "..")
-            return false;
+            return FileError::Reason::IndirectPath;
     }
-    return true;
+    // A byte order mark is a character of the name like any other.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    const QString name = decoder(path);
+    // A sequence cut short at the end passes the decoder, but does not come back the same.
+    if (decoder.hasError() || name.toUtf8() != path)
+        return FileError::Reason::UnshowableName;
+    const QList<uint> characters = name.toUcs4();
+    if (std::any_of(characters.cbegin(), characters.cend(), hidesText))
+        return FileError::Reason::UnshowableName;
+    return std::nullopt;
+}
+
+QByteArray encodeRefusal(FileError::Reason reason)
+{
+    return "refused " + QByteArray::number(int(reason));
+}
+
+std::optional<FileError::Reason> decodeRefusal(QByteArrayView line)
+{
+    const auto reason =
+        line.startsWith("refused ") ? number(line.sliced(8), int(LastReason)) : std::nullopt;
+    return reason ? std::optional(FileError::Reason(*reason)) : std::nullopt;
 }
 
 QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result)
@@ -99,7 +124,7 @@ bool decodeAnswer(QByteArrayView line, quint64 requestNumber, const QString& pat
     if (fields.size() != 5 || fields[1] != "error")
         return false;
     const auto error = number(fields[2], 4095);
-    const auto reason = number(fields[3], int(FileError::Reason::NoAnswer));
+    const auto reason = number(fields[3], int(LastReason));
     const auto state = number(fields[4], int(FileError::FileState::OldOrNew));
     if (!error || !reason || !state)
         return false;

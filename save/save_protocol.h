@@ -2,7 +2,8 @@
 // What the program and its privileged helper say to each other. The helper is started for one
 // file; once running (the person has given rights) it greets, then answers each request in turn.
 //
-//   greeting: "ready\n"
+//   greeting: "ready\n", or "refused <reason>\n" with FileError's number of why the helper will not
+//             write the file it was started for, before it ends
 //   request:  "<number> <path bytes> <content bytes>\n" in decimal, then the path, then the content
 //   answer:   "<number> ok\n", or "<number> error <errno> <reason> <file state>\n" with FileError's
 //             numbers; the number is the request's, so that an answer is never taken for another
@@ -37,9 +38,16 @@ struct Parsed {
 Parsed parseRequest(QByteArrayView buffer);
 QByteArray encodeRequest(quint64 number, const QByteArray& path, const QByteArray& content);
 
-// A path the helper may be asked to write: absolute, with no empty, "." or ".." component, no
-// NUL byte.
-bool acceptablePath(QByteArrayView path);
+// Why the helper will not write path for a person, if it will not: IndirectPath for a path that is
+// not absolute, has an empty, "." or ".." component or a NUL byte; UnshowableName for a name that
+// is not UTF-8 or holds a character that hides or moves text where a password prompt shows it
+// (the Unicode categories Cc, Cf, Zl and Zp: controls, bidi and zero-width marks, line breaks).
+std::optional<FileError::Reason> refusedTarget(QByteArrayView path);
+
+// The line, without its line feed, in which the helper refuses its file instead of greeting.
+QByteArray encodeRefusal(FileError::Reason reason);
+// The reason such a line gives; nothing when it is not one.
+std::optional<FileError::Reason> decodeRefusal(QByteArrayView line);
 
 QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result);
 // An answer line, without its line feed, to request number: nothing for a save that succeeded,

@@ -34,14 +34,29 @@ std::optional<FileError> Saver::save(const QString& path, const QByteArray& byte
     if (!refused || !m_rights || m_asRoot)
         return error;
     emit waiting(true);
-    Rights::Result granted = m_rights->write(path, bytes);
+    const Rights::Result granted = m_rights->write(path, bytes);
     emit waiting(false);
-    if (granted.outcome == Rights::Outcome::Answered)
+    switch (granted.outcome) {
+    case Rights::Outcome::Answered:
         return granted.error;
-    if (granted.outcome == Rights::Outcome::NoAnswer)
+    case Rights::Outcome::NoAnswer:
         return FileError{path, FileError::Operation::Write, FileError::Reason::NoAnswer, 0,
                          FileError::FileState::OldOrNew};
-    error->adminRefused = true;
+    case Rights::Outcome::NotGiven:
+        error->rights = FileError::Rights::NotGiven;
+        break;
+    case Rights::Outcome::Denied:
+        error->rights = FileError::Rights::Denied;
+        error->rightsDenial = granted.denial;
+        break;
+    case Rights::Outcome::Refused:
+        error->rights = FileError::Rights::Refused;
+        error->rightsRefusal = granted.refusal;
+        // The helper still at work may yet write the list it was given.
+        if (granted.refusal == FileError::Reason::Busy)
+            error->fileState = FileError::FileState::OldOrNew;
+        break;
+    }
     return error;
 }
 

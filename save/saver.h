@@ -20,12 +20,16 @@ class Rights {
 public:
     enum class Outcome {
         Answered, // the rights were given and the helper answered: error is its answer
-        NotGiven, // nothing was written
+        NotGiven, // the person dismissed the prompt, or it could not be shown; nothing written
+        Denied,   // the system refused the rights (denial says how); nothing written
+        Refused,  // the rights cannot serve this file now (refusal says why); nothing written
         NoAnswer, // given, but no answer came: the file may hold the old bytes or the new
     };
     struct Result {
         Outcome outcome = Outcome::NotGiven;
-        std::optional<FileError> error;
+        std::optional<FileError> error = {};
+        FileError::Reason refusal = FileError::Reason::System;
+        QString denial = {};
     };
 
     virtual ~Rights() = default;

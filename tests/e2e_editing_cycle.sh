@@ -33,6 +33,20 @@ hosts="$work/hosts"
 printf '127.0.0.1 localhost\r\n# Comment Line\rZeta.example 1\r\nalpha\nwith-lf\r\n0.0.0.0 caf\xe9.example' >"$hosts"
 rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\nalpha\nwith-lf\r\nZeta.example 1\r\n'
 
+# Nothing else of the person's may attach to the editor, which reading its environment takes too:
+# tried for 5 s after the start. Root reads anything; nobody is the person then.
+as=()
+[[ $(id -u) -ne 0 ]] || as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+mkdir -m 0755 "$work/open" && cp "$1" "$work/open/zarvello" && chmod 0755 "$work"
+HOME=/tmp QT_QPA_PLATFORM=offscreen "${as[@]}" "$work/open/zarvello" >/dev/null 2>&1 &
+for _ in $(seq 50); do
+    "${as[@]}" cat "/proc/$!/environ" >/dev/null 2>&1 || break
+    sleep 0.1
+done
+! "${as[@]}" cat "/proc/$!/environ" >/dev/null 2>&1 || fail "other programs may attach"
+kill $!
+echo "ok: no other program may attach to the editor"
+
 start_x 640x480
 start_wm
 HOME="$work/home" start_app "$(realpath "$1")"

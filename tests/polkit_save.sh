@@ -18,10 +18,11 @@ polkit.addRule(function(action, subject) {
   if (action.id != "org.zarvello.Zarvello.save-hosts-file" || subject.user != "nobody")
     return polkit.Result.NOT_HANDLED;
   polkit.spawn(["/bin/sleep", "1"]);
-  return /granted[^\/]*$/.test(action.lookup("command_line")) ? polkit.Result.YES : polkit.Result.NO;
+  return /refused/.test(action.lookup("command_line")) ? polkit.Result.NO : polkit.Result.YES;
 });
 RULES
-"$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" sh -c '
+# Private host name and network too: the helper is asked to write the host name.
+unshare -u -n "$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" sh -c '
     mount -t tmpfs -o mode=0755 tmpfs /mnt && mkdir -m 0700 /mnt/private &&
     for file in granted-1 granted-2 refused; do printf "127.0.0.1 localhost\r\n" >"/mnt/$file"; done &&
     exec env ZARVELLO_HELPER="$0/helper" ZARVELLO_CONTROL="$0/control" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$0/driver"' "$work" 2>&1 |

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Preloaded into the helper: one system call of a save fails, or kills the process, on demand.
 // ZARVELLO_FAULT="CALL ERRNO FLAGS SKIP", a second one maybe after " ; ": after SKIP calls of CALL
-// whose open (or descriptor's F_GETFL) flags include FLAGS, the next fails with ERRNO; 0 kills, and
-// -1 makes it return 0, as a read at the end of a file that shrank (for openat -2, see there).
+// whose open (or descriptor's F_GETFL) flags include FLAGS, the next fails with ERRNO, or does what
+// a FaultAction says.
+#include "faults.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
@@ -12,6 +14,8 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
+
+#define REAL(name) reinterpret_cast<decltype(&::name)>(::dlsym(RTLD_NEXT, #name))
 
 static bool strikes(const char* call, int flags)
 {
@@ -25,8 +29,15 @@ static bool strikes(const char* call, int flags)
         if (std::strcmp(armed[i], call) != 0 || (flags & wanted[i]) != wanted[i] || skip[i]-- > 0)
             continue;
         armed[i][0] = '\0';
-        if (error[i] == 0)
+        if (error[i] == Kill)
             ::raise(SIGKILL);
+        if (error[i] == Pause) {
+            const char* paused = std::getenv("ZARVELLO_PAUSED");
+            REAL(close)(::open(paused, O_CREAT | O_WRONLY, 0600));
+            for (int tries = 0; tries < 3000 && ::access(paused, F_OK) == 0; ++tries)
+                ::usleep(10000);
+            return false;
+        }
         errno = error[i];
         return true;
     }
@@ -40,11 +51,10 @@ static int flagsOf(int fd)
 }
 
 // Defines a call that fails when strikes() says so, and is the C library's, REAL, otherwise.
-#define REAL(name) reinterpret_cast<decltype(&::name)>(::dlsym(RTLD_NEXT, #name))
 #define FAULTY(type, name, parameters, flags, ...)                                                 \
     extern "C" type name parameters                                                                \
     {                                                                                              \
-        return strikes(#name, flags) ? (errno < 0 ? 0 : -1) : REAL(name)(__VA_ARGS__);             \
+        return strikes(#name, flags) ? (errno == ReturnZero ? 0 : -1) : REAL(name)(__VA_ARGS__);   \
     }
 
 FAULTY(ssize_t, pwrite, (int fd, const void* bytes, size_t size, off_t at), flagsOf(fd), fd, bytes,
@@ -64,8 +74,7 @@ FAULTY(int, linkat, (int from, const char* path, int to, const char* name, int f
 FAULTY(int, renameat, (int from, const char* path, int to, const char* name), 0, from, path, to,
        name)
 
-// openat's mode is there only for a file it creates. Its ERRNO -2 opens after another file,
-// ZARVELLO_SWAP, is renamed over the path: the file is replaced between its checks and its open.
+// openat's mode is there only for a file it creates.
 extern "C" int openat(int folder, const char* path, int flags, ...)
 {
     va_list args;
@@ -73,7 +82,7 @@ extern "C" int openat(int folder, const char* path, int flags, ...)
     const mode_t mode = (flags & (O_CREAT | __O_TMPFILE)) ? va_arg(args, mode_t) : 0;
     va_end(args);
     if (strikes("openat", flags)
-        && (errno != -2 || REAL(renameat)(AT_FDCWD, std::getenv("ZARVELLO_SWAP"), folder, path)))
+        && (errno != Swap || REAL(renameat)(AT_FDCWD, std::getenv("ZARVELLO_SWAP"), folder, path)))
         return -1;
     return REAL(openat)(folder, path, flags, mode);
 }

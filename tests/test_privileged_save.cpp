@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Run by polkit_save.sh as nobody, while polkit takes a second over each check and grants this
-// editor's saves of files named "granted...": autosaves into root's files in /mnt through the real
+// Run by polkit_save.sh as nobody, while polkit takes a second over each check and grants every
+// save but those of files named "refused...": autosaves into root's files in /mnt through the real
 // pkexec and helper. It asks polkit_save.sh, on its output, to stop and resume the helper.
 #include "pkexec_rights.h"
+#include "save_protocol.h"
 #include "support.h"
 
 #include <iostream>
@@ -31,18 +32,21 @@ private slots:
         ScriptedDialogs dialogs;
         state.setAutosaveValue(true);
         const auto add = [&](const QString& file, const char* name) {
-            state.setCurrentPath("/mnt/" + file);
+            state.setCurrentPath(file.startsWith('/') ? file : "/mnt/" + file);
             dialogs.messages.clear();
             AddEntry(state, dialogs, saver, name);
             return dialogs.messages.join(' ');
         };
         const auto failure = [](const QString& file, int error, FileError::Reason reason = {},
-                                FileError::FileState state = {}, bool refused = false) {
-            return "Ошибка: "
-                + FileError{"/mnt/" + file, FileError::Operation::Write, reason, error, state, 0, 0,
-                            refused}
-                      .message();
+                                FileError::FileState state = {}, QString denial = {}) {
+            FileError failure{file.startsWith('/') ? file : "/mnt/" + file,
+                              FileError::Operation::Write, reason, error, state};
+            if (!denial.isEmpty())
+                failure.rights = FileError::Rights::Denied, failure.rightsDenial = denial;
+            return "Ошибка: " + failure.message();
         };
+        // pkexec would refuse to start with this in its environment.
+        qputenv("LC_MESSAGES", "../../tmp");
 
         // The window's timers run on while polkit thinks.
         int ticks = 0;
@@ -80,7 +84,9 @@ private slots:
 
         // A grant covers the file it named: another one is asked for anew.
         const QByteArray refused = readBytes("/mnt/refused");
-        QCOMPARE(add("refused", "e.example"), failure("refused", EACCES, {}, {}, true));
+        QCOMPARE(add("refused", "e.example"),
+                 failure("refused", EACCES, {}, {},
+                         "Error executing command as another user: Not authorized"));
         QCOMPARE(readBytes("/mnt/refused"), refused);
         QCOMPARE(add("granted-2", "f.example"), QString());
         QCOMPARE(readBytes("/mnt/granted-2"),
@@ -91,6 +97,38 @@ private slots:
         struct stat file = {};
         QVERIFY(::stat("/mnt/granted-2", &file) == 0 && file.st_uid == 0
                 && (file.st_mode & 07777) == 0644);
+
+        // A kernel interface is no file of a disk, though a regular file in root's folders.
+        const QString hostname = QSysInfo::machineHostName();
+        QCOMPARE(add("/proc/sys/kernel/hostname", "g.example"),
+                 failure("/proc/sys/kernel/hostname", EACCES, FileError::Reason::KernelInterface));
+        QCOMPARE(QSysInfo::machineHostName(), hostname);
+        qunsetenv("LC_MESSAGES");
+    }
+
+    // Another program of the person's starts the helper through pkexec itself, naming a file in a
+    // form the prompt cannot show as it is: root writes nothing, whatever polkit granted.
+    void aNameThePromptCannotShowIsNotWritten()
+    {
+        const QStringList before = QDir("/mnt").entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        for (const QByteArray& name : {QByteArray("sudoers\x1b[7Dgranted"), QByteArray("g\xff"),
+                                       QByteArray("\xe2\x80\xaeg"), QByteArray("g\xe2\x80\xa8")}) {
+            const QByteArray target = "/mnt/" + name;
+            QString octal; // as printf reads it, so that no byte is lost on the way
+            for (const char byte : target)
+                octal += QString::asprintf("\\%03o", uchar(byte));
+            QProcess attacker;
+            attacker.start("sh",
+                           {"-c", R"sh(exec /usr/bin/pkexec "$0" "$(printf "$1")")sh",
+                            qEnvironmentVariable("ZARVELLO_HELPER"), octal});
+            attacker.write(protocol::encodeRequest(1, target, "127.0.0.1 granted ##\r\n"));
+            attacker.closeWriteChannel();
+            QVERIFY(attacker.waitForFinished());
+            QCOMPARE(attacker.readAllStandardOutput(),
+                     protocol::encodeRefusal(FileError::Reason::UnshowableName) + '\n');
+            QCOMPARE(attacker.exitCode(), 2);
+        }
+        QCOMPARE(QDir("/mnt").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     }
 };
 
