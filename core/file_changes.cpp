@@ -2,29 +2,10 @@
 // A three-way merge of lines, which a sorted list of lines can always take without a conflict.
 #include "file_changes.h"
 
-#include <QFile>
 #include <QHash>
 
-#include <sys/stat.h>
 
 namespace zarvello {
-
-std::optional<Fingerprint> Fingerprint::of(const QString& path)
-{
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return std::nullopt;
-    return from(info);
-}
-
-Fingerprint Fingerprint::from(const struct stat& info)
-{
-    const auto nanoseconds = [](const timespec& t) {
-        return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-    };
-    return Fingerprint{info.st_dev, info.st_ino, info.st_size, nanoseconds(info.st_mtim),
-                       nanoseconds(info.st_ctim)};
-}
 
 FileChanges fileChanges(const QList<QByteArray>& base, const QList<QByteArray>& current,
                         const QList<QByteArray>& list)

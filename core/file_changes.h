@@ -3,32 +3,21 @@
 // since, so that a save takes those changes in instead of undoing them.
 #pragma once
 
+#include "fingerprint.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 #include <optional>
-#include <sys/stat.h>
 
 namespace zarvello {
-
-// Enough of a file's status to tell, with one stat, that nobody wrote it.
-struct Fingerprint {
-    quint64 device = 0, inode = 0;
-    qint64 size = 0, modified = 0, changed = 0; // times in nanoseconds
-
-    bool operator==(const Fingerprint&) const = default;
-    // The file's at path, following links as a read does; nothing when it cannot be had.
-    static std::optional<Fingerprint> of(const QString& path);
-    // The file's as its status says.
-    static Fingerprint from(const struct stat& info);
-};
 
 // The file at path as the editor last read or wrote it: its bytes, shared with the list's lines
 // or with the save that wrote them, so that keeping them costs no copy.
 struct FileBase {
     QString path;
-    std::optional<Fingerprint> fingerprint;
+    Fingerprint fingerprint;
     QByteArray bytes;
     QByteArray spare = {}; // the bytes before them, for the next save to write into
 };

@@ -23,48 +23,99 @@ std::optional<FileError> LoadHostsFile(EditorState& state, const QString& path)
     return result.error;
 }
 
+namespace {
+
+// How many times a save reads a file that changed under it before it gives up.
+constexpr int MaxAttempts = 5;
+
+// What another program did to the file, as a save found it.
+struct Outside {
+    qsizetype added = 0, removed = 0; // lines the list took in
+    QString anew;                     // what became of the file, if it is written anew
+};
+
+// Whether now is base emptied, or cut short inside a line: what a writer that failed leaves, and
+// nobody means. Cut at a line end, it lost whole lines, which are removals like any other.
+bool cutShort(const QByteArray& base, const QByteArray& now)
+{
+    if (now.isEmpty())
+        return !base.isEmpty();
+    const qsizetype end = now.size();
+    if (end >= base.size() || !base.startsWith(now))
+        return false;
+    const bool atLineEnd = (base[end - 1] == '\n' && end >= 2 && base[end - 2] == '\r')
+        || (base[end - 1] == '\r' && base[end] != '\n');
+    return !atLineEnd;
+}
+
+// Takes into the list what another program changed in the file since its base, which then is the
+// file as read; expected becomes the file as the list is now made from it.
+std::optional<FileError> takeIn(EditorState& state, const QString& path, Outside& outside,
+                                Fingerprint& expected)
+{
+    HostList& list = state.hostList();
+    FileBase& base = state.base();
+    ReadResult now = readHostsFile(path, HostList::MaxCount);
+    if (now.error && now.error->reason != FileError::Reason::TooManyEntries) {
+        outside.anew = QStringLiteral("пропал или перестал читаться"); // the list is all there is
+        return std::nullopt;
+    }
+    expected = now.fingerprint;
+    if (cutShort(base.bytes, now.bytes)) {
+        outside.anew = now.bytes.isEmpty() ? QStringLiteral("опустел")
+                                           : QStringLiteral("оказался обрезан посреди строки");
+        base = {path, now.fingerprint, std::move(now.bytes)};
+        return std::nullopt;
+    }
+    const FileChanges changes = fileChanges(splitLines(base.bytes), now.lines, list.lines());
+    if (now.error
+        || list.Count() - changes.removed.size() + changes.added.size() > HostList::MaxCount)
+        return FileError{path, FileError::Operation::Write, FileError::Reason::TooManyEntries, 0,
+                         {},   HostList::MaxCount};
+    list.removeLines(changes.removed);
+    list.addLines(changes.added);
+    outside.added += changes.added.size();
+    outside.removed += changes.removed.size();
+    base = {path, now.fingerprint, std::move(now.bytes)};
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs& dialogs)
 {
     const QString path = state.currentPath();
     HostList& list = state.hostList();
     FileBase& base = state.base();
-    bool recreated = false;
-    // One stat tells an untouched file. Nothing locks a hosts file: a change another program makes
-    // between the read below and the save's rename, a few milliseconds, is not seen.
-    if (base.path == path && Fingerprint::of(path) != base.fingerprint) {
-        ReadResult now = readHostsFile(path, HostList::MaxCount);
-        if (now.error && now.error->reason != FileError::Reason::TooManyEntries) {
-            recreated = true; // gone or unreadable: the list is all there is
-        } else {
-            const FileChanges changes =
-                fileChanges(splitLines(base.bytes), now.lines, list.lines());
-            if (now.error
-                || list.Count() - changes.removed.size() + changes.added.size()
-                    > HostList::MaxCount)
-                return FileError{
-                    path, FileError::Operation::Write, FileError::Reason::TooManyEntries, 0,
-                    {},   HostList::MaxCount};
-            list.removeLines(changes.removed);
-            list.addLines(changes.added);
-            base = {path, now.fingerprint, std::move(now.bytes)};
-            if (!changes.isEmpty())
-                dialogs.showMessage(
-                    QStringLiteral(
-                        "Файл «%1» изменила другая программа. Её изменения взяты в список перед "
-                        "сохранением: строк добавлено — %2, убрано — %3.")
-                        .arg(path)
-                        .arg(changes.added.size())
-                        .arg(changes.removed.size()),
-                    savingTitle);
+    Outside outside;
+    std::optional<FileError> error;
+    // Nothing locks a hosts file: the writer checks it again right before replacing it, and a file
+    // changed in between is read and taken in again.
+    for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
+        // The file as the list is made from it; one the editor never read or wrote there is the
+        // person's to replace.
+        std::optional<Fingerprint> expected;
+        if (base.path == path) {
+            expected = Fingerprint::of(path);
+            // One stat tells an untouched file.
+            if (*expected != base.fingerprint) {
+                error = takeIn(state, path, outside, *expected);
+                if (error)
+                    break;
+            }
         }
-    }
-    qsizetype pieces = 0;
-    const QByteArray bytes = joinLines(list.lines(), std::exchange(base.spare, {}), &pieces);
-    // Lines copied one by one (a file loaded unsorted, many additions) cost a copy each at every
-    // save; as parts of these bytes, runs of them are copied in one piece.
-    if (pieces > 64)
-        list.shareWritten(bytes);
-    if (const std::optional<FileError> error = saver.save(path, bytes)) {
+        qsizetype pieces = 0;
+        const QByteArray bytes = joinLines(list.lines(), std::exchange(base.spare, {}), &pieces);
+        // Lines copied one by one (a file loaded unsorted, many additions) cost a copy each at
+        // every save; as parts of these bytes, runs of them are copied in one piece.
+        if (pieces > 64)
+            list.shareWritten(bytes);
+        Fingerprint written;
+        error = saver.save(path, bytes, expected, &written);
+        if (!error) {
+            base = {path, written, bytes, std::move(base.bytes)};
+            break;
+        }
         // A save that failed after writing, or may have, leaves the file as the base only if it
         // holds what was written: else the next save would take this list's own lines in again.
         if (error->fileState != FileError::FileState::Unchanged) {
@@ -72,15 +123,27 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
             if (!now.error && now.bytes == bytes)
                 base = {path, now.fingerprint, bytes};
         }
+        if (error->reason != FileError::Reason::ChangedMeanwhile)
+            break;
+    }
+    // Told only now: while a message waited for the person, the file would wait unsaved.
+    if (error) {
+        error->outsideAdded = outside.added;
+        error->outsideRemoved = outside.removed;
         return error;
     }
-    base = {path, Fingerprint::of(path), bytes, std::move(base.bytes)};
-    if (recreated)
+    if (outside.added > 0 || outside.removed > 0)
         dialogs.showMessage(
-            QStringLiteral("Файл «%1» пропал или перестал читаться после того, как программа его "
-                           "открыла или сохранила. Он записан заново из списка.")
-                .arg(path),
+            QStringLiteral("Файл «%1» изменила другая программа. Её изменения "
+                           "взяты в список, и он сохранён: строк добавлено — %2, "
+                           "убрано — %3.")
+                .arg(path, QString::number(outside.added), QString::number(outside.removed)),
             savingTitle);
+    if (!outside.anew.isEmpty())
+        dialogs.showMessage(QStringLiteral("Файл «%1» %2 после того, как программа его открыла "
+                                           "или сохранила. Он записан заново из списка.")
+                                .arg(path, outside.anew),
+                            savingTitle);
     return std::nullopt;
 }
 

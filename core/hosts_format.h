@@ -2,8 +2,8 @@
 // The hosts file format: a file's bytes read whole, cut into lines, and lines joined into bytes.
 #pragma once
 
-#include "file_changes.h"
 #include "file_error.h"
+#include "fingerprint.h"
 #include "size_limit.h"
 
 #include <QByteArray>
@@ -19,7 +19,7 @@ struct ReadResult {
     QByteArray bytes;                       // the file's bytes, which the lines share
     QList<QByteArray> lines;                // the lines read, also those before a failure
     std::optional<FileError> error;         // why reading stopped early, if it did
-    std::optional<Fingerprint> fingerprint; // the file's as it was opened
+    Fingerprint fingerprint;                // the file's as it was opened, if it was
 };
 
 // Reads the lines of a regular file (or a link to one), the whole file into one buffer. Fails with

@@ -98,10 +98,11 @@ int main(int argc, char* argv[])
             buffer.remove(0, parsed.consumed);
             const protocol::Request& request = parsed.request;
             // The grant covers the file the person was shown, byte for byte.
+            Fingerprint written;
             const std::optional<FileError> result = request.path == target
-                ? writeFileSafely(target, request.content, rules)
+                ? writeFileSafely(target, request.content, rules, request.expected, &written)
                 : refused(EPERM);
-            if (!send(protocol::encodeAnswer(request.number, result)))
+            if (!send(protocol::encodeAnswer(request.number, result, written)))
                 return 1;
             continue;
         }

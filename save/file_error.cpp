@@ -98,6 +98,8 @@ QString reasonText(FileError::Reason reason, int systemError)
                               "закончилось, сохраните его позже");
     case Reason::NoAnswer:
         return QStringLiteral("помощник с правами администратора не ответил");
+    case Reason::ChangedMeanwhile:
+        return QStringLiteral("его раз за разом меняет другая программа");
     default:
         return systemError ? systemReason(systemError)
                            : QStringLiteral("помощник с правами администратора отказался его "
@@ -172,8 +174,13 @@ QString FileError::message() const
     else if (this->rights == Rights::Refused)
         rights = QStringLiteral(" С правами администратора его сохранить нельзя: %1.")
                      .arg(reasonText(rightsRefusal, 0));
-    return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3%4")
-        .arg(shown, why, outcome, rights);
+    const QString taken = outsideAdded > 0 || outsideRemoved > 0
+        ? QStringLiteral(" Изменения другой программы уже взяты в список: строк добавлено — %1, "
+                         "убрано — %2.")
+              .arg(QString::number(outsideAdded), QString::number(outsideRemoved))
+        : QString();
+    return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3%4%5")
+        .arg(shown, why, outcome, rights, taken);
 }
 
 } // namespace zarvello

@@ -15,18 +15,19 @@ struct FileError {
         TooManyEntries,
         TooLarge,
         ForeignLink,
-        UnsafeFolder,    // as root: a folder on the way that others may write
-        UnsafeLink,      // as root: a link on the way that is not root's
-        SeveralNames,    // as root: a file with more than one hard link
-        KernelInterface, // as root: a file of a kernel interface, not of a disk
-        UnshowableName,  // as root: a name the password prompt cannot show as it is
-        IndirectPath,    // as root: a path that is relative or has ".", ".." or empty parts
-        LimitsLowered,   // as root: a resource limit that cannot be raised
-        Traced,          // another process traces the program, which then asks no rights
-        Busy,            // the helper of an earlier save of the file is still at work
-        CopyLeft,        // saved, but our temporary copy beside the file could not be removed
-        NoAnswer,        // the administrator's helper did not answer; the last, as the protocol
-                         // knows
+        UnsafeFolder,     // as root: a folder on the way that others may write
+        UnsafeLink,       // as root: a link on the way that is not root's
+        SeveralNames,     // as root: a file with more than one hard link
+        KernelInterface,  // as root: a file of a kernel interface, not of a disk
+        UnshowableName,   // as root: a name the password prompt cannot show as it is
+        IndirectPath,     // as root: a path that is relative or has ".", ".." or empty parts
+        LimitsLowered,    // as root: a resource limit that cannot be raised
+        Traced,           // another process traces the program, which then asks no rights
+        Busy,             // the helper of an earlier save of the file is still at work
+        ChangedMeanwhile, // another program changed the file between reading it and replacing it
+        CopyLeft,         // saved, but our temporary copy beside the file could not be removed
+        NoAnswer,         // the administrator's helper did not answer; the last, as the protocol
+                          // knows
     };
     // For a failed write: what the file on disk holds now.
     enum class FileState { Unchanged, MaybeIncomplete, WrittenNotDurable, Saved, OldOrNew };
@@ -48,6 +49,9 @@ struct FileError {
     Rights rights = Rights::NotAsked;
     Reason rightsRefusal = Reason::System; // for Refused; System: the helper gave no reason
     QString rightsDenial = {};             // for Denied: the system's own words
+    // For a failed save: lines another program had added to the file and removed from it, which
+    // the list took in before the save.
+    qsizetype outsideAdded = 0, outsideRemoved = 0;
 
     // The one Russian sentence the person reads, naming the file, what failed and why.
     QString message() const;

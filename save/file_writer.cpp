@@ -38,7 +38,21 @@ struct Location {
     bool exists = false;
     struct stat info {};
     bool diskOnly = false; // as root for a person: files of disk file systems alone
+    std::optional<Fingerprint> expected =
+        {};                   // the file as the content was made from it, if checked
+    Fingerprint written = {}; // the file as the save left it
 };
+
+// Whether the file is still the one the new content was made from.
+bool asExpected(const Location& at)
+{
+    struct stat info {};
+    if (!at.expected)
+        return true;
+    if (::fstatat(at.folder.get(), at.name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT && *at.expected == Fingerprint{};
+    return Fingerprint::from(info) == *at.expected;
+}
 
 // A failure before the location is known, or while writing: errno, or one of our reasons.
 struct Refusal {
@@ -218,7 +232,7 @@ bool putBack(int fd, const QByteArray& old, qsizetype written)
 // byte changes, a failed write or cut puts the old bytes back, and the file is synced once, whole:
 // a crash between the write and the cut would find the new bytes followed by the old tail, so
 // nothing comes between them.
-Refusal rewriteInPlace(const Location& at, const QByteArray& bytes, State& state)
+Refusal rewriteInPlace(Location& at, const QByteArray& bytes, State& state)
 {
     Descriptor file(::openat(at.folder.get(), at.name.constData(),
                              O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -241,6 +255,9 @@ Refusal rewriteInPlace(const Location& at, const QByteArray& bytes, State& state
     QByteArray old;
     if (const int error = readAll(file.get(), old, qsizetype(info.st_size)))
         return {error};
+    // The last moment before a byte changes: what another program wrote meanwhile stays.
+    if (at.expected && (::fstat(file.get(), &info) != 0 || Fingerprint::from(info) != *at.expected))
+        return {0, FileError::Reason::ChangedMeanwhile};
     if (bytes.size() > old.size()
         && ::fallocate(file.get(), FALLOC_FL_KEEP_SIZE, 0, bytes.size()) != 0
         && errno != EOPNOTSUPP)
@@ -257,6 +274,8 @@ Refusal rewriteInPlace(const Location& at, const QByteArray& bytes, State& state
         state = putBack(file.get(), old, bytes.size()) ? State::Unchanged : State::MaybeIncomplete;
         return {error};
     }
+    if (::fstat(file.get(), &info) == 0)
+        at.written = Fingerprint::from(info);
     int error = syncFile(file.get());
     if (error == 0)
         error = file.close();
@@ -481,8 +500,15 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
         if (const int error = nameAnonymous(at.folder.get(), temporary))
             return discard(error);
     }
+    struct stat made {};
+    if (::fstat(temporary.file.get(), &made) != 0)
+        return discard(errno);
     if (const int error = temporary.file.close())
         return discard(error);
+    if (!asExpected(at)) {
+        discard(0);
+        return {0, FileError::Reason::ChangedMeanwhile};
+    }
     if (::renameat(at.folder.get(), temporary.name.constData(), at.folder.get(),
                    at.name.constData())
         != 0) {
@@ -493,6 +519,14 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
             return inPlace();
         return {error};
     }
+    // The rename changed the file's ctime and nothing else, unless another program wrote it since:
+    // then the next save is to see that write as a change.
+    struct stat now {};
+    at.written = Fingerprint::from(made);
+    if (::fstatat(at.folder.get(), at.name.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0
+        && now.st_dev == made.st_dev && now.st_ino == made.st_ino && now.st_size == made.st_size
+        && Fingerprint::from(now).modified == at.written.modified)
+        at.written = Fingerprint::from(now);
     // The rename is durable only once the folder is synced; a folder this user cannot open for
     // reading cannot be synced by them at all.
     Descriptor folder(::openat(at.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -508,7 +542,8 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
 } // namespace
 
 std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArray& bytes,
-                                         Rules rules)
+                                         Rules rules, const std::optional<Fingerprint>& expected,
+                                         Fingerprint* written)
 {
     FileError failure{QFile::decodeName(path), Op::Write};
     const auto fail = [&](const Refusal& refusal) -> std::optional<FileError> {
@@ -524,6 +559,7 @@ std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArra
     if (const Refusal* refusal = std::get_if<Refusal>(&located))
         return fail(*refusal);
     Location& at = std::get<Location>(located);
+    at.expected = expected;
     if (at.diskOnly && !holdsFiles(at.folder.get()))
         return fail({EACCES, FileError::Reason::KernelInterface});
     if (at.exists && S_ISDIR(at.info.st_mode))
@@ -538,8 +574,11 @@ std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArra
     if (at.exists && ::faccessat(at.folder.get(), at.name.constData(), W_OK, AT_EACCESS) != 0)
         return fail({errno});
     const Refusal refusal = replace(at, bytes, failure.fileState);
-    if (refusal.error == 0 && refusal.reason == FileError::Reason::System)
+    if (refusal.error == 0 && refusal.reason == FileError::Reason::System) {
+        if (written)
+            *written = at.written;
         return std::nullopt;
+    }
     return fail(refusal);
 }
 

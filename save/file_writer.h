@@ -3,6 +3,7 @@
 #pragma once
 
 #include "file_error.h"
+#include "fingerprint.h"
 #include "size_limit.h"
 
 #include <QByteArray>
@@ -31,9 +32,19 @@ namespace zarvello {
 //
 // With Rules::ForAnotherPerson, as the privileged helper writes for a person, root decides alone:
 // the save is refused where a folder on the way may be written by anyone but root, where a link
-// on the way is not root's, and where the file has more than one name.
+// on the way is not root's, where the file has more than one name, and where it is no file of a
+// disk.
+//
+// expected: when given, the file as the new content was made from it (Fingerprint{}: no file).
+// Right before the rename, or before the first byte written in place, a file found otherwise is
+// left as it is, and the save fails with ChangedMeanwhile. A change that lands after that check,
+// a few microseconds before the rename, is lost, and so is a write through a descriptor another
+// program opened on the old file before the rename. written: on success, the file as the save
+// left it, from the descriptor it wrote, so that a change right after it shows as one.
 enum class Rules { Own, ForAnotherPerson };
 std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArray& bytes,
-                                         Rules rules = Rules::Own);
+                                         Rules rules = Rules::Own,
+                                         const std::optional<Fingerprint>& expected = {},
+                                         Fingerprint* written = nullptr);
 
 } // namespace zarvello

@@ -76,7 +76,8 @@ PkexecRights::~PkexecRights()
     reap();
 }
 
-Rights::Result PkexecRights::write(const QString& path, const QByteArray& bytes)
+Rights::Result PkexecRights::write(const QString& path, const QByteArray& bytes,
+                                   const std::optional<Fingerprint>& expected)
 {
     reap();
     const QByteArray target = QFile::encodeName(path);
@@ -106,8 +107,10 @@ Rights::Result PkexecRights::write(const QString& path, const QByteArray& bytes)
     const quint64 number = ++m_requests;
     Result result{Outcome::Answered};
     QByteArray line;
-    if (exchange(protocol::encodeRequest(number, target, bytes), m_timeoutMs, line) != Heard::Line
-        || !protocol::decodeAnswer(line, number, QFile::decodeName(target), result.error)) {
+    if (exchange(protocol::encodeRequest(number, target, bytes, expected), m_timeoutMs, line)
+            != Heard::Line
+        || !protocol::decodeAnswer(line, number, QFile::decodeName(target), result.error,
+                                   result.written)) {
         letGo(true);
         return {Outcome::NoAnswer};
     }

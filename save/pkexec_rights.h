@@ -24,7 +24,8 @@ public:
     explicit PkexecRights(QStringList command, int firstTimeoutMs = 120000, int timeoutMs = 30000);
     ~PkexecRights() override;
 
-    Result write(const QString& path, const QByteArray& bytes) override;
+    Result write(const QString& path, const QByteArray& bytes,
+                 const std::optional<Fingerprint>& expected) override;
     int launches() const { return m_launches; }
 
     // The helper as installed beside the program: PREFIX/libexec/zarvello/ for PREFIX/bin/.

@@ -15,8 +15,9 @@ namespace {
 
 constexpr FileError::Reason LastReason = FileError::Reason::NoAnswer;
 
-// Three numbers of at most 20 digits, two spaces and a line feed.
-constexpr qsizetype MaxHeader = 63;
+// Three numbers of at most 20 digits and a fingerprint of five, two of them signed, three spaces
+// and a line feed.
+constexpr qsizetype MaxHeader = 3 * 20 + 5 * 20 + 2 + 4 + 3 + 1;
 
 std::optional<quint64> number(QByteArrayView digits, quint64 limit)
 {
@@ -29,6 +30,34 @@ std::optional<quint64> number(QByteArrayView digits, quint64 limit)
         value = value * 10 + quint64(c - '0');
     }
     return value;
+}
+
+std::optional<qint64> signedNumber(QByteArrayView digits)
+{
+    const bool negative = digits.startsWith('-');
+    const auto value = number(digits.sliced(negative), quint64(std::numeric_limits<qint64>::max()));
+    if (!value || (negative && *value == 0))
+        return std::nullopt;
+    return negative ? -qint64(*value) : qint64(*value);
+}
+
+QByteArray encodeFingerprint(const Fingerprint& f)
+{
+    return QByteArray::number(f.device) + ',' + QByteArray::number(f.inode) + ','
+        + QByteArray::number(f.size) + ',' + QByteArray::number(f.modified) + ','
+        + QByteArray::number(f.changed);
+}
+
+std::optional<Fingerprint> decodeFingerprint(QByteArrayView text)
+{
+    const QList<QByteArray> fields = text.toByteArray().split(',');
+    const quint64 most = std::numeric_limits<quint64>::max();
+    const auto device = number(fields.value(0), most), inode = number(fields.value(1), most);
+    const auto size = signedNumber(fields.value(2)), modified = signedNumber(fields.value(3)),
+               changed = signedNumber(fields.value(4));
+    if (fields.size() != 5 || !device || !inode || !size || *size < 0 || !modified || !changed)
+        return std::nullopt;
+    return Fingerprint{*device, *inode, *size, *modified, *changed};
 }
 
 } // namespace
@@ -46,7 +75,10 @@ Parsed parseRequest(QByteArrayView buffer)
     const auto requestNumber = number(fields.value(0), std::numeric_limits<quint64>::max());
     const auto pathSize = number(fields.value(1), PATH_MAX);
     const auto contentSize = number(fields.value(2), MaxHostsFileSize);
-    if (fields.size() != 3 || !requestNumber || !pathSize || !contentSize) {
+    const QByteArray expectation = fields.value(3);
+    const auto expected = decodeFingerprint(expectation);
+    if (fields.size() != 4 || !requestNumber || !pathSize || !contentSize
+        || (expectation != "-" && !expected)) {
         parsed.status = Parsed::Status::Malformed;
         return parsed;
     }
@@ -55,6 +87,7 @@ Parsed parseRequest(QByteArrayView buffer)
         return parsed;
     parsed.status = Parsed::Status::Complete;
     parsed.request.number = *requestNumber;
+    parsed.request.expected = expected;
     parsed.request.path = buffer.sliced(end + 1, qsizetype(*pathSize)).toByteArray();
     parsed.request.content =
         buffer.sliced(end + 1 + qsizetype(*pathSize)).first(qsizetype(*contentSize)).toByteArray();
@@ -62,10 +95,12 @@ Parsed parseRequest(QByteArrayView buffer)
     return parsed;
 }
 
-QByteArray encodeRequest(quint64 number, const QByteArray& path, const QByteArray& content)
+QByteArray encodeRequest(quint64 number, const QByteArray& path, const QByteArray& content,
+                         const std::optional<Fingerprint>& expected)
 {
     return QByteArray::number(number) + ' ' + QByteArray::number(path.size()) + ' '
-        + QByteArray::number(content.size()) + '\n' + path + content;
+        + QByteArray::number(content.size()) + ' '
+        + (expected ? encodeFingerprint(*expected) : QByteArray("-")) + '\n' + path + content;
 }
 
 std::optional<FileError::Reason> refusedTarget(QByteArrayView path)
@@ -101,25 +136,30 @@ std::optional<FileError::Reason> decodeRefusal(QByteArrayView line)
     return reason ? std::optional(FileError::Reason(*reason)) : std::nullopt;
 }
 
-QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result)
+QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result,
+                        const Fingerprint& written)
 {
     const QByteArray head = QByteArray::number(number) + ' ';
     if (!result)
-        return head + "ok\n";
+        return head + "ok " + encodeFingerprint(written) + '\n';
     return head + "error " + QByteArray::number(result->systemError) + ' '
         + QByteArray::number(int(result->reason)) + ' ' + QByteArray::number(int(result->fileState))
         + '\n';
 }
 
 bool decodeAnswer(QByteArrayView line, quint64 requestNumber, const QString& path,
-                  std::optional<FileError>& result)
+                  std::optional<FileError>& result, Fingerprint& written)
 {
     const QList<QByteArray> fields = line.toByteArray().split(' ');
     if (number(fields.value(0), std::numeric_limits<quint64>::max()) != requestNumber)
         return false;
-    if (fields.size() == 2 && fields[1] == "ok") {
-        result.reset();
-        return true;
+    if (fields.size() == 3 && fields[1] == "ok") {
+        const auto fingerprint = decodeFingerprint(fields[2]);
+        if (fingerprint) {
+            result.reset();
+            written = *fingerprint;
+        }
+        return fingerprint.has_value();
     }
     if (fields.size() != 5 || fields[1] != "error")
         return false;

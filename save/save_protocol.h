@@ -4,12 +4,17 @@
 //
 //   greeting: "ready\n", or "refused <reason>\n" with FileError's number of why the helper will not
 //             write the file it was started for, before it ends
-//   request:  "<number> <path bytes> <content bytes>\n" in decimal, then the path, then the content
-//   answer:   "<number> ok\n", or "<number> error <errno> <reason> <file state>\n" with FileError's
-//             numbers; the number is the request's, so that an answer is never taken for another
+//   request:  "<number> <path bytes> <content bytes> <expected>\n" in decimal, then the path, then
+//             the content; expected is the file as the content was made from it, a fingerprint,
+//             or "-" where nothing is to be checked
+//   answer:   "<number> ok <fingerprint>\n" with the file's as written, or "<number> error <errno>
+//             <reason> <file state>\n" with FileError's numbers; the number is the request's, so
+//             that an answer is never taken for another
+//   fingerprint: "<device>,<inode>,<size>,<modified>,<changed>" in decimal, the times signed
 #pragma once
 
 #include "file_error.h"
+#include "fingerprint.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -24,6 +29,7 @@ struct Request {
     quint64 number = 0;
     QByteArray path;
     QByteArray content;
+    std::optional<Fingerprint> expected;
 };
 
 struct Parsed {
@@ -34,9 +40,10 @@ struct Parsed {
 };
 
 // The first request in buffer. Malformed: a header that is not three decimal numbers within their
-// limits (a path of at most 4096 bytes, content of at most MaxHostsFileSize).
+// limits (a path of at most 4096 bytes, content of at most MaxHostsFileSize) and an expectation.
 Parsed parseRequest(QByteArrayView buffer);
-QByteArray encodeRequest(quint64 number, const QByteArray& path, const QByteArray& content);
+QByteArray encodeRequest(quint64 number, const QByteArray& path, const QByteArray& content,
+                         const std::optional<Fingerprint>& expected = {});
 
 // Why the helper will not write path for a person, if it will not: IndirectPath for a path that is
 // not absolute, has an empty, "." or ".." component or a NUL byte; UnshowableName for a name that
@@ -49,10 +56,12 @@ QByteArray encodeRefusal(FileError::Reason reason);
 // The reason such a line gives; nothing when it is not one.
 std::optional<FileError::Reason> decodeRefusal(QByteArrayView line);
 
-QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result);
+QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result,
+                        const Fingerprint& written = {});
 // An answer line, without its line feed, to request number: nothing for a save that succeeded,
-// else the error (for path). False when the line is not an answer to that request.
+// with the file as written, else the error (for path). False when the line is not an answer to
+// that request.
 bool decodeAnswer(QByteArrayView line, quint64 number, const QString& path,
-                  std::optional<FileError>& result);
+                  std::optional<FileError>& result, Fingerprint& written);
 
 } // namespace zarvello::protocol

@@ -15,9 +15,11 @@ Saver::Saver(Rights* rights, Writer direct, bool asRoot)
 {
 }
 
-std::optional<FileError> Saver::writeAsOwner(const QString& path, const QByteArray& bytes)
+std::optional<FileError> Saver::writeAsOwner(const QString& path, const QByteArray& bytes,
+                                             const std::optional<Fingerprint>& expected,
+                                             Fingerprint* written)
 {
-    return writeFileSafely(QFile::encodeName(path), bytes);
+    return writeFileSafely(QFile::encodeName(path), bytes, Rules::Own, expected, written);
 }
 
 bool Saver::runsAsRoot()
@@ -25,19 +27,24 @@ bool Saver::runsAsRoot()
     return ::geteuid() == 0;
 }
 
-std::optional<FileError> Saver::save(const QString& path, const QByteArray& bytes)
+std::optional<FileError> Saver::save(const QString& path, const QByteArray& bytes,
+                                     const std::optional<Fingerprint>& expected,
+                                     Fingerprint* written)
 {
-    std::optional<FileError> error = m_direct(path, bytes);
+    Fingerprint ours;
+    std::optional<FileError> error = m_direct(path, bytes, expected, written ? written : &ours);
     const bool refused = error && error->reason == FileError::Reason::System
         && (error->systemError == EACCES || error->systemError == EPERM)
         && error->fileState == FileError::FileState::Unchanged;
     if (!refused || !m_rights || m_asRoot)
         return error;
     emit waiting(true);
-    const Rights::Result granted = m_rights->write(path, bytes);
+    const Rights::Result granted = m_rights->write(path, bytes, expected);
     emit waiting(false);
     switch (granted.outcome) {
     case Rights::Outcome::Answered:
+        if (written && !granted.error)
+            *written = granted.written;
         return granted.error;
     case Rights::Outcome::NoAnswer:
         return FileError{path, FileError::Operation::Write, FileError::Reason::NoAnswer, 0,

@@ -30,28 +30,36 @@ public:
         std::optional<FileError> error = {};
         FileError::Reason refusal = FileError::Reason::System;
         QString denial = {};
+        Fingerprint written = {}; // Answered with no error: the file as written
     };
 
     virtual ~Rights() = default;
     // Writes bytes to path as writeFileSafely() does, as root, with the rules for another person.
-    virtual Result write(const QString& path, const QByteArray& bytes) = 0;
+    virtual Result write(const QString& path, const QByteArray& bytes,
+                         const std::optional<Fingerprint>& expected) = 0;
 };
 
 class Saver : public QObject {
     Q_OBJECT
 public:
-    using Writer = std::function<std::optional<FileError>(const QString&, const QByteArray&)>;
+    using Writer = std::function<std::optional<FileError>(
+        const QString&, const QByteArray&, const std::optional<Fingerprint>&, Fingerprint*)>;
 
     // rights: where a refused save is tried again, if anywhere. direct: the person's own save.
     // asRoot: root has nobody to ask.
     explicit Saver(Rights* rights = nullptr, Writer direct = writeAsOwner,
                    bool asRoot = runsAsRoot());
 
-    // Makes bytes the whole content of path. Only a plain refusal is asked of the administrator:
-    // never a save through another user's link, never one that already changed the file.
-    std::optional<FileError> save(const QString& path, const QByteArray& bytes);
+    // Makes bytes the whole content of path, as writeFileSafely() does with expected and written.
+    // Only a plain refusal is asked of the administrator: never a save through another user's
+    // link, never one that already changed the file.
+    std::optional<FileError> save(const QString& path, const QByteArray& bytes,
+                                  const std::optional<Fingerprint>& expected = {},
+                                  Fingerprint* written = nullptr);
 
-    static std::optional<FileError> writeAsOwner(const QString& path, const QByteArray& bytes);
+    static std::optional<FileError> writeAsOwner(const QString& path, const QByteArray& bytes,
+                                                 const std::optional<Fingerprint>& expected = {},
+                                                 Fingerprint* written = nullptr);
     static bool runsAsRoot();
 
 signals:

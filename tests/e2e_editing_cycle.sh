@@ -62,15 +62,25 @@ sleep 0.5
 shot added
 expect "$hosts" "# Comment Line\r\n$rest" "Enter adds and autosaves in sorted order"
 
-# Another program appends a line and deletes one; the next addition keeps both, and says so.
+# Another program appends a line and deletes one; the next addition keeps both, saves, and then
+# says so. A line appended while that is said is kept by the addition after.
 printf '127.0.0.2 outside.example\r\n' >>"$hosts"
 sed -i '/^Zeta/d' "$hosts"
 add second.example
 wait_window "Сохранение" || fail "no word of the other program's change"
 shot merged
+rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n'
+rest+='127.0.0.1 second.example ##\r\n127.0.0.2 outside.example\r\n'
+expect "$hosts" "# Comment Line\r\n${rest}alpha\nwith-lf\r\n" "saved before the word of it"
+printf '127.0.0.3 told.example\r\n' >>"$hosts"
 xdotool key Return
-rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n127.0.0.1 second.example ##\r\n127.0.0.2 outside.example\r\nalpha\nwith-lf\r\n'
-expect "$hosts" "# Comment Line\r\n$rest" "another program's line kept, the one it deleted gone"
+add third.example
+wait_window "Сохранение" || fail "no word of the line appended meanwhile"
+xdotool key Return
+rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n'
+rest+='127.0.0.1 second.example ##\r\n127.0.0.1 third.example ##\r\n'
+rest+='127.0.0.2 outside.example\r\n127.0.0.3 told.example\r\nalpha\nwith-lf\r\n'
+expect "$hosts" "# Comment Line\r\n$rest" "every line of both kept"
 
 click 60 $((menubar + 8)) # the first entry
 answer "Редактирование записи" "# edited"

@@ -87,7 +87,7 @@ private slots:
         QTest::addColumn<Outside>("o");
         const auto merged = [](int added, int removed) {
             return QString("Сохранение: Файл «%3» изменила другая программа. Её изменения взяты в "
-                           "список перед сохранением: строк добавлено — %1, убрано — %2.")
+                           "список, и он сохранён: строк добавлено — %1, убрано — %2.")
                 .arg(added)
                 .arg(removed);
         };
@@ -100,14 +100,24 @@ private slots:
             << Outside{"a\r\na\r\nb\r\n", "a\r\nb\r\n", x + "a\r\nb\r\n", merged(0, 1)};
         QTest::newRow("a retyped line removed there stays")
             << Outside{"a\r\ne\r\n", "a\r\n", x + "a\r\nE\r\n", ""};
-        QTest::newRow("emptied") << Outside{"a\r\nb\r\n", "", x, merged(0, 2)};
+        // What a writer that failed leaves is no edit: the file is written anew from the list.
+        const auto anew = [](const char* what) {
+            return QString("Сохранение: Файл «%3» %1 после того, как программа его открыла или "
+                           "сохранила. Он записан заново из списка.")
+                .arg(what);
+        };
+        QTest::newRow("emptied") << Outside{"a\r\nb\r\n", "", x + "a\r\nb\r\n", anew("опустел")};
+        QTest::newRow("cut inside a line") << Outside{"a\r\nbc\r\n", "a\r\nb", x + "a\r\nbc\r\n",
+                                                      anew("оказался обрезан посреди строки")};
+        QTest::newRow("cut between CR and LF") << Outside{"a\r\nb\r\n", "a\r", x + "a\r\nb\r\n",
+                                                          anew("оказался обрезан посреди строки")};
+        QTest::newRow("cut at a line end")
+            << Outside{"a\r\nb\r\n", "a\r\n", x + "a\r\n", merged(0, 1)};
         QTest::newRow("only touched") << Outside{"a\r\nb\r\n", "<touched>", x + "a\r\nb\r\n", ""};
         QTest::newRow("only reordered")
             << Outside{"a\r\nb\r\nc\r\n", "c\r\nb\r\na\r\n", x + "a\r\nb\r\nc\r\n", ""};
-        QTest::newRow("gone") << Outside{
-            "a\r\nb\r\n", "<missing>", x + "a\r\nb\r\n",
-            "Сохранение: Файл «%3» пропал или перестал читаться после того, как программа его "
-            "открыла или сохранила. Он записан заново из списка."};
+        QTest::newRow("gone") << Outside{"a\r\nb\r\n", "<missing>", x + "a\r\nb\r\n",
+                                         anew("пропал или перестал читаться")};
         const QByteArray full = QByteArray("y\r\n").repeated(HostList::MaxCount);
         QTest::newRow("grown past the list's room")
             << Outside{"a\r\nb\r\n", full, full,
@@ -151,15 +161,17 @@ private slots:
     {
         EditorState state;
         ScriptedDialogs dialogs;
-        Saver saver(nullptr, [](const QString& path, const QByteArray& bytes) {
-            return Saver::writeAsOwner(path, bytes)
-                ? std::nullopt
-                : std::optional(FileError{path,
-                                          FileError::Operation::Write,
-                                          {},
-                                          EIO,
-                                          FileError::FileState::WrittenNotDurable});
-        });
+        Saver saver(nullptr,
+                    [](const QString& path, const QByteArray& bytes, const auto& expected,
+                       Fingerprint* written) {
+                        return Saver::writeAsOwner(path, bytes, expected, written)
+                            ? std::nullopt
+                            : std::optional(FileError{path,
+                                                      FileError::Operation::Write,
+                                                      {},
+                                                      EIO,
+                                                      FileError::FileState::WrittenNotDurable});
+                    });
         writeBytes(path("written, not durable"), "");
         QVERIFY(!LoadHostsFile(state, path("written, not durable")));
         state.setCurrentPath(path("written, not durable"));
@@ -168,6 +180,60 @@ private slots:
                 && dialogs.messages.size() == 2);
         QCOMPARE(readBytes(state.currentPath()),
                  QByteArray("127.0.0.1 x ##\r\n127.0.0.1 y ##\r\n"));
+    }
+
+    // Another program appends a line right before the save would replace the file, at as many
+    // tries as a row says, or right after it did; the person adds x, then y. Nothing is lost.
+    void aSaveRacedByAnotherProgram_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::addColumn<QStringList>("told");
+        const QString merged = "Сохранение: Файл «%1» изменила другая программа. Её изменения "
+                               "взяты в список, и он сохранён: строк добавлено — %2, убрано — 0.";
+        const QByteArray xy = "127.0.0.1 x ##\r\n127.0.0.1 y ##\r\na\r\n";
+        QTest::newRow("once") << 1 << 0 << xy + "late\r\n" << QStringList{merged.arg("%1", "1")};
+        QTest::newRow("at every try")
+            << 5 << 0 << xy + QByteArray("late\r\n").repeated(5)
+            << QStringList{"Ошибка: Не удалось сохранить файл «%1»: его раз за разом меняет другая "
+                           "программа. Файл остался прежним. Изменения другой программы уже взяты "
+                           "в список: строк добавлено — 4, убрано — 0.",
+                           merged.arg("%1", "1")};
+        QTest::newRow("right after the save") << 0 << 1 << xy + "late\r\n"
+                                              << QStringList{merged.arg("%1", "1")};
+    }
+
+    void aSaveRacedByAnotherProgram()
+    {
+        QFETCH(int, before);
+        QFETCH(int, after);
+        QFETCH(QByteArray, saved);
+        QFETCH(QStringList, told);
+        const QString file = path(QTest::currentDataTag());
+        const auto append = [&] {
+            QFile other(file);
+            QVERIFY(other.open(QIODevice::Append) && other.write("late\r\n") == 6);
+        };
+        Saver saver(nullptr,
+                    [&](const QString& path, const QByteArray& bytes, const auto& expected,
+                        Fingerprint* written) {
+                        if (before-- > 0)
+                            append();
+                        const auto error = Saver::writeAsOwner(path, bytes, expected, written);
+                        if (!error && after-- > 0)
+                            append();
+                        return error;
+                    });
+        EditorState state;
+        ScriptedDialogs dialogs;
+        writeBytes(file, "a\r\n");
+        QVERIFY(!LoadHostsFile(state, file));
+        state.setCurrentPath(file);
+        state.setAutosaveValue(true);
+        QVERIFY(AddEntry(state, dialogs, saver, "x") && AddEntry(state, dialogs, saver, "y"));
+        QCOMPARE(readBytes(file), saved);
+        QCOMPARE(dialogs.messages, told.replaceInStrings("%1", file));
     }
 
     void whatCannotBeDoneIsSaid()

@@ -126,9 +126,13 @@ private slots:
     {
         struct Watching : Rights {
             std::function<void()> watch;
-            Result write(const QString&, const QByteArray&) override { return watch(), Result(); }
+            Result write(const QString&, const QByteArray&,
+                         const std::optional<Fingerprint>&) override
+            {
+                return watch(), Result();
+            }
         } rights;
-        const auto refused = [](const QString& path, const QByteArray&) {
+        const auto refused = [](const QString& path, const QByteArray&, const auto&, Fingerprint*) {
             return std::optional(FileError{path, FileError::Operation::Write, {}, EACCES});
         };
         WindowFixture w{.saver = Saver(&rights, refused, false)};

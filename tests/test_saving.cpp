@@ -16,7 +16,10 @@ const QByteArray New = "127.0.0.1 ads.example ##\r\n";
 struct RecordedRights : Rights {
     Result answer{Outcome::Answered};
     QStringList asked;
-    Result write(const QString& path, const QByteArray&) override { return asked << path, answer; }
+    Result write(const QString& path, const QByteArray&, const std::optional<Fingerprint>&) override
+    {
+        return asked << path, answer;
+    }
 };
 
 struct Asking {
@@ -97,7 +100,10 @@ private slots:
         RecordedRights rights;
         rights.answer = a.answer;
         Saver saver(
-            &rights, [&](const QString&, const QByteArray&) { return std::optional(a.refusal); },
+            &rights,
+            [&](const QString&, const QByteArray&, const auto&, Fingerprint*) {
+                return std::optional(a.refusal);
+            },
             a.asRoot);
         QSignalSpy waiting(&saver, &Saver::waiting);
         const std::optional<FileError> error = saver.save("/h", New);
@@ -149,8 +155,8 @@ private slots:
         QFETCH(Pkexec, p);
         qputenv("LC_MESSAGES", "../../tmp");
         PkexecRights rights({"sh", "-c", p.script, "sh"}, 1000, 300);
-        const Rights::Result result =
-            rights.write(QFile::decodeName(QFile::encodeName(m_dir.path()) + '/' + p.file), New);
+        const Rights::Result result = rights.write(
+            QFile::decodeName(QFile::encodeName(m_dir.path()) + '/' + p.file), New, {});
         qunsetenv("LC_MESSAGES");
         QCOMPARE(int(result.outcome), int(p.result.outcome));
         QCOMPARE(int(result.refusal), int(p.result.refusal));
@@ -164,11 +170,11 @@ private slots:
     {
         PkexecRights rights({"sh", "-c", "trap '' TERM; echo ready; read -r line; sleep 2", "sh"},
                             1000, 300);
-        QCOMPARE(rights.write(m_dir.filePath("busy"), New).outcome, Rights::Outcome::NoAnswer);
-        const Rights::Result busy = rights.write(m_dir.filePath("busy"), New);
+        QCOMPARE(rights.write(m_dir.filePath("busy"), New, {}).outcome, Rights::Outcome::NoAnswer);
+        const Rights::Result busy = rights.write(m_dir.filePath("busy"), New, {});
         QCOMPARE(busy.outcome, Rights::Outcome::Refused);
         QCOMPARE(busy.refusal, FileError::Reason::Busy);
-        QCOMPARE(rights.write(m_dir.filePath("other"), New).outcome, Rights::Outcome::NoAnswer);
+        QCOMPARE(rights.write(m_dir.filePath("other"), New, {}).outcome, Rights::Outcome::NoAnswer);
         QCOMPARE(rights.launches(), 2);
     }
 
@@ -180,7 +186,7 @@ private slots:
         if (child == 0) {
             ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
             PkexecRights rights({"sh", "-c", "echo ready; cat >/dev/null", "sh"});
-            const Rights::Result result = rights.write(m_dir.filePath("traced"), New);
+            const Rights::Result result = rights.write(m_dir.filePath("traced"), New, {});
             ::_exit(result.refusal == FileError::Reason::Traced && rights.launches() == 0 ? 0 : 1);
         }
         int status = 0;

@@ -16,7 +16,8 @@ const QByteArray New = "127.0.0.1 localhost\r\n127.0.0.1 ads.example ##\r\n";
 const QString Keeps = R"(stat -c '%F %u:%g %a %h' "$F"; getfacl -cpE "$F"; getfattr -hd -m - "$F")";
 
 // Runs a shell script as root with F the file, D its folder, T the path asked for, HELPER the
-// helper and TERMINAL on_a_terminal.sh; its output.
+// helper, TERMINAL on_a_terminal.sh, and paused, which waits for a call the shim pauses; its
+// output.
 QByteArray shell(const QString& script, const QString& file, const QByteArray& input = {},
                  const QString& fault = {}, const QByteArray& target = {})
 {
@@ -29,7 +30,10 @@ QByteArray shell(const QString& script, const QString& file, const QByteArray& i
                   {"F=" + file, "D=" + folder, "T=" + QString::fromLatin1(target),
                    "HELPER=" + folder + "/../helper", "ZARVELLO_FAULT=" + fault,
                    "ZARVELLO_PAUSED=" + folder + "/paused", "TERMINAL=" ZARVELLO_TERMINAL,
-                   "LD_PRELOAD=" + faults, "sh", "-c", script});
+                   "LD_PRELOAD=" + faults, "sh", "-c",
+                   "paused() { for _ in $(seq 500); do [ -e \"$ZARVELLO_PAUSED\" ] && return; "
+                   "sleep 0.01; done; }; "
+                       + script});
     const pid_t group = pid_t(process.processId());
     process.write(input);
     process.closeWriteChannel();
@@ -53,6 +57,9 @@ QByteArray refusal(FileError::Reason reason)
     return protocol::encodeRefusal(reason) + '\n';
 }
 
+// What a request expects of the file: nothing, the file as the row set it up, or no file.
+enum class Expect { Nothing, AsSetUp, NoFile };
+
 struct Case {
     QString setup;                         // run as root before the save
     QString command = R"("$HELPER" "$T")"; // runs the helper, as someone, somewhere
@@ -63,6 +70,7 @@ struct Case {
     QByteArray output;                     // the helper's answers and what command adds
     QString after;                         // what hosts then holds: old, new, or unchecked
     QString removed;                       // a name the save removes beside it: our litter
+    Expect expect = Expect::Nothing;       // the request's
 };
 
 } // namespace
@@ -234,7 +242,7 @@ private slots:
         QTest::newRow("lowered limits raised") << Case{
             .command =
                 R"(exec 3<&0; for l in t v d f s; do ulimit -S -$l 100000000000; done; ulimit -S -n 64;
-                "$HELPER" "$T" <&3 & for _ in $(seq 500); do [ -e "$ZARVELLO_PAUSED" ] || sleep 0.01; done;
+                "$HELPER" "$T" <&3 & paused;
                 awk '/^Max (cpu|file size|data|stack|open|address)/ {print $(NF-2), $(NF-1)}' \
                 /proc/$!/limits; rm "$ZARVELLO_PAUSED"; wait)",
             .fault = fault("renameat", Pause),
@@ -246,6 +254,26 @@ private slots:
                 exec "$HELPER" "$T"')",
                     .output = refusal(Reason::LimitsLowered),
                     .after = "old"};
+        // Another program's change right before the file would be replaced leaves the file as it
+        // is; the editor then reads it again.
+        const QString changed = R"(exec 3<&0; "$HELPER" "$T" <&3 & paused; printf late >>"$F";
+            rm "$ZARVELLO_PAUSED"; wait; cat "$F"; ls -A "$D")";
+        const QByteArray meanwhile = answer(0, Reason::ChangedMeanwhile);
+        QTest::newRow("checked: unchanged")
+            << Case{.output = Ok, .after = "new", .expect = Expect::AsSetUp};
+        QTest::newRow("checked: changed before the rename")
+            << Case{.command = changed,
+                    .fault = fault("linkat", Pause),
+                    .output = meanwhile + Old + "late" + "hosts\n",
+                    .expect = Expect::AsSetUp};
+        QTest::newRow("checked: changed before a byte in place")
+            << Case{.setup = linked,
+                    .command = changed,
+                    .fault = fault("pread", Pause),
+                    .output = meanwhile + Old + "late" + "hosts\nother\n",
+                    .expect = Expect::AsSetUp};
+        QTest::newRow("checked: a file where none was")
+            << Case{.output = meanwhile, .after = "old", .expect = Expect::NoFile};
         // Links that nobody planted in a shared sticky folder, which root must not follow.
         const QString shared = R"(mkdir -m 1777 "$D/shared" && mkdir -m 0700 "$D/private" && )";
         const auto planted = [&](const char* name, const QString& link, const QByteArray& path) {
@@ -335,9 +363,9 @@ private slots:
             return QString(header).arg(path.size()).toLatin1() + '\n' + path + "new";
         };
         QTest::newRow("a field too many") << Case{
-            .request = own("a field too many", "1 %1 3 4"), .output = "ready\n", .after = "old"};
+            .request = own("a field too many", "1 %1 3 - 4"), .output = "ready\n", .after = "old"};
         QTest::newRow("a number of 20 digits")
-            << Case{.request = own("a number of 20 digits", "18446744073709551615 %1 3"),
+            << Case{.request = own("a number of 20 digits", "18446744073709551615 %1 3 -"),
                     .output = "ready\n18446744073709551615 ok\n"};
     }
 
@@ -356,10 +384,21 @@ private slots:
         const QByteArray target = c.path.startsWith('/') || c.path.startsWith("relative")
             ? c.path
             : QFile::encodeName(folder) + '/' + c.path;
-        const QByteArray request =
-            c.request.isEmpty() ? protocol::encodeRequest(1, target, c.content) : c.request;
+        std::optional<Fingerprint> expected;
+        if (c.expect != Expect::Nothing)
+            expected = c.expect == Expect::AsSetUp ? Fingerprint::of(file) : Fingerprint{};
+        const QByteArray request = c.request.isEmpty()
+            ? protocol::encodeRequest(1, target, c.content, expected)
+            : c.request;
 
-        QCOMPARE(shell(c.command, file, request, c.fault, target), c.output);
+        QByteArray output = shell(c.command, file, request, c.fault, target);
+        // A save's answer gives the file as it was written: here, as it is.
+        if (c.output.contains("\n1 ok\n") && c.after == "new" && c.path == "hosts")
+            QVERIFY(output.contains(protocol::encodeAnswer(1, {}, Fingerprint::of(file))));
+        output = QString::fromLatin1(output)
+                     .replace(QRegularExpression(" ok [-0-9,]+\n"), " ok\n")
+                     .toLatin1();
+        QCOMPARE(output, c.output);
         if (c.after.isEmpty())
             return;
         QCOMPARE(readBytes(file), c.after == "old" ? Old : New);

@@ -12,14 +12,15 @@ static void checkProtocol(const QByteArray& bytes)
     const protocol::Parsed parsed = protocol::parseRequest(bytes);
     if (parsed.status == protocol::Parsed::Status::Complete)
         check(protocol::encodeRequest(parsed.request.number, parsed.request.path,
-                                      parsed.request.content)
+                                      parsed.request.content, parsed.request.expected)
                   == bytes.first(parsed.consumed),
               "a request that does not encode back to its bytes");
     std::optional<FileError> answer;
+    Fingerprint written;
     const QByteArray line = bytes.first(std::max<qsizetype>(bytes.indexOf('\n'), 0));
     const quint64 number = line.first(std::max<qsizetype>(line.indexOf(' '), 0)).toULongLong();
-    if (protocol::decodeAnswer(line, number, {}, answer))
-        check(protocol::encodeAnswer(number, answer) == line + '\n',
+    if (protocol::decodeAnswer(line, number, {}, answer, written))
+        check(protocol::encodeAnswer(number, answer, written) == line + '\n',
               "an answer that does not encode back");
 }
 
