@@ -9,11 +9,11 @@
 //   program first, if asked (a read and merge); each followed by its yardstick, a bare durable
 //   replace of the same bytes.
 #include "bench_common.h"
-#include "bench_dialogs.h"
 #include "editor_state.h"
 #include "entry_commands.h"
 #include "hosts_file.h"
 #include "saver.h"
+#include "support.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -140,7 +140,7 @@ int loadSave(const QString& in, const QString& out)
     }
     state.setCurrentPath(out);
     Saver saver;
-    FixedDialogs dialogs;
+    ScriptedDialogs dialogs;
     if (const auto error = SaveHostsFile(state, saver, dialogs)) {
         std::fprintf(stderr, "%s\n", qPrintable(error->message()));
         return 1;
@@ -187,7 +187,7 @@ int addWithAutosave(const QString& path, int runs, bool touched)
 {
     EditorState state;
     Saver saver;
-    FixedDialogs dialogs;
+    ScriptedDialogs dialogs;
     if (LoadHostsFile(state, path))
         return 1;
     state.setCurrentPath(path);

@@ -4,9 +4,9 @@
 //   zarvello-bench-window open FILE   Open of FILE until the list is painted, and peak memory
 //   zarvello-bench-window startup     prints the wall clock (ns) when the window first paints
 #include "bench_common.h"
-#include "bench_dialogs.h"
 #include "main_window.h"
 #include "qt_dialogs.h"
+#include "support.h"
 #include "translations.h"
 
 #include <QAction>
@@ -22,10 +22,10 @@ using namespace zarvello;
 namespace {
 
 // Milliseconds from the Open command's dialog returning path to the list painted once.
-double openAndPaint(MainWindow& window, FixedDialogs& dialogs, const QString& path)
+double openAndPaint(MainWindow& window, ScriptedDialogs& dialogs, const QString& path)
 {
     auto* list = window.findChild<QListView*>("List1");
-    dialogs.path = path;
+    dialogs.answers << path;
     QElapsedTimer timer;
     timer.start();
     window.findChild<QAction*>("open")->trigger();
@@ -37,7 +37,7 @@ int openFigure(int argc, char* argv[], const QString& file)
 {
     QApplication app(argc, argv);
     installRussianTranslation(app);
-    FixedDialogs dialogs;
+    ScriptedDialogs dialogs;
     Saver saver;
     MainWindow window(dialogs, saver);
     window.show();

@@ -4,7 +4,6 @@
 
 #include <QHash>
 
-
 namespace zarvello {
 
 FileChanges fileChanges(const QList<QByteArray>& base, const QList<QByteArray>& current,

@@ -69,9 +69,11 @@ std::optional<FileError> takeIn(EditorState& state, const QString& path, Outside
     }
     const FileChanges changes = fileChanges(splitLines(base.bytes), now.lines, list.lines());
     if (now.error
-        || list.Count() - changes.removed.size() + changes.added.size() > HostList::MaxCount)
-        return FileError{path, FileError::Operation::Write, FileError::Reason::TooManyEntries, 0,
-                         {},   HostList::MaxCount};
+        || list.Count() - changes.removed.size() + changes.added.size() > HostList::MaxCount) {
+        FileError full = FileError::writing(path, 0, FileError::Reason::TooManyEntries);
+        full.maxEntries = HostList::MaxCount;
+        return full;
+    }
     list.removeLines(changes.removed);
     list.addLines(changes.added);
     outside.added += changes.added.size();

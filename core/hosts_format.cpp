@@ -20,41 +20,35 @@ namespace {
 
 constexpr qsizetype ChunkSize = 64 * 1024;
 
-FileError systemFailure(const QString& path, int error)
-{
-    return FileError{path, FileError::Operation::Read, FileError::Reason::System, error};
-}
-
 } // namespace
 
 ReadResult readHostsFile(const QString& path, int maxLines)
 {
-    using Op = FileError::Operation;
     ReadResult result;
     // Non-blocking, so that a FIFO without a writer cannot hang the open; the check below turns
     // it away before anything is read.
     Descriptor file(
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!file.valid()) {
-        result.error = systemFailure(path, errno);
+        result.error = FileError::reading(path, errno);
         return result;
     }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0) {
-        result.error = systemFailure(path, errno);
+        result.error = FileError::reading(path, errno);
         return result;
     }
     result.fingerprint = Fingerprint::from(info);
     if (S_ISDIR(info.st_mode)) {
-        result.error = systemFailure(path, EISDIR);
+        result.error = FileError::reading(path, EISDIR);
         return result;
     }
     if (!S_ISREG(info.st_mode)) {
-        result.error = FileError{path, Op::Read, FileError::Reason::NotRegularFile};
+        result.error = FileError::reading(path, 0, FileError::Reason::NotRegularFile);
         return result;
     }
 
-    FileError tooLarge{path, Op::Read, FileError::Reason::TooLarge};
+    FileError tooLarge = FileError::reading(path, 0, FileError::Reason::TooLarge);
     tooLarge.maxMebibytes = MaxHostsFileSize >> 20;
     if (info.st_size > MaxHostsFileSize) {
         result.error = tooLarge;
@@ -76,7 +70,7 @@ ReadResult readHostsFile(const QString& path, int maxLines)
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            result.error = systemFailure(path, errno);
+            result.error = FileError::reading(path, errno);
             // The lines read whole stay; a line cut short by the failure is not one.
             const auto last =
                 std::find(std::make_reverse_iterator(bytes.cbegin() + filled), bytes.crend(), '\r');
@@ -94,7 +88,7 @@ ReadResult readHostsFile(const QString& path, int maxLines)
     bytes.truncate(filled);
     result.lines = splitLines(bytes, qsizetype(maxLines) + 1);
     if (result.lines.size() > maxLines)
-        result.error = FileError{path, Op::Read, FileError::Reason::TooManyEntries};
+        result.error = FileError::reading(path, 0, FileError::Reason::TooManyEntries);
     return result;
 }
 

@@ -16,10 +16,10 @@
 namespace zarvello {
 
 struct ReadResult {
-    QByteArray bytes;                       // the file's bytes, which the lines share
-    QList<QByteArray> lines;                // the lines read, also those before a failure
-    std::optional<FileError> error;         // why reading stopped early, if it did
-    Fingerprint fingerprint;                // the file's as it was opened, if it was
+    QByteArray bytes;               // the file's bytes, which the lines share
+    QList<QByteArray> lines;        // the lines read, also those before a failure
+    std::optional<FileError> error; // why reading stopped early, if it did
+    Fingerprint fingerprint;        // the file's as it was opened, if it was
 };
 
 // Reads the lines of a regular file (or a link to one), the whole file into one buffer. Fails with

@@ -73,7 +73,7 @@ QString decodeLine(QByteArrayView bytes)
         char32_t cp = 0;
         const int length = decodeSequence(bytes.sliced(at), cp);
         if (length == 0) {
-            *out++ = char16_t(0xDC00 + static_cast<unsigned char>(bytes[at++]));
+            *out++ = escapedByte(static_cast<unsigned char>(bytes[at++]));
             continue;
         }
         if (QChar::requiresSurrogates(cp)) {
@@ -104,7 +104,7 @@ QByteArray encodeLine(QStringView text)
         if (QChar::isHighSurrogate(cp) && p != end && QChar::isLowSurrogate(*p)) {
             cp = QChar::surrogateToUcs4(char16_t(cp), *p++);
         } else if (isEscapedByte(char16_t(cp))) {
-            *o++ = (unsigned char)(cp - 0xDC00);
+            *o++ = (unsigned char)(cp - escapedByte(0));
             continue;
         } else if (QChar::isSurrogate(cp)) {
             cp = 0xFFFD;

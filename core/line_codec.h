@@ -21,10 +21,14 @@ QByteArray encodeLine(QStringView text);
 // the first byte starts none (decodeLine escapes that byte).
 int decodeSequence(QByteArrayView bytes, char32_t& cp);
 
-// True for the code points decodeLine() uses to carry undecodable bytes.
+// The code point decodeLine() carries an undecodable byte as, and the test for one.
+constexpr char16_t escapedByte(unsigned char byte)
+{
+    return char16_t(0xDC00 + byte);
+}
 constexpr bool isEscapedByte(char16_t c)
 {
-    return c >= 0xDC80 && c <= 0xDCFF;
+    return c >= escapedByte(0x80) && c <= escapedByte(0xFF);
 }
 
 } // namespace zarvello

@@ -21,11 +21,6 @@ bool send(QByteArrayView bytes)
     return ::write(STDOUT_FILENO, bytes.data(), size_t(bytes.size())) == bytes.size();
 }
 
-FileError refused(int error)
-{
-    return FileError{{}, FileError::Operation::Write, FileError::Reason::System, error};
-}
-
 // Tells the editor why this helper will not write, and ends.
 int refuse(FileError::Reason reason)
 {
@@ -101,7 +96,7 @@ int main(int argc, char* argv[])
             Fingerprint written;
             const std::optional<FileError> result = request.path == target
                 ? writeFileSafely(target, request.content, rules, request.expected, &written)
-                : refused(EPERM);
+                : FileError::writing({}, EPERM);
             if (!send(protocol::encodeAnswer(request.number, result, written)))
                 return 1;
             continue;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Russian wording of file failures, all in one place.
+// The Russian wording of file failures; what commands tell besides stands beside each command.
 #include "file_error.h"
 
 #include <QList>

@@ -53,6 +53,17 @@ struct FileError {
     // the list took in before the save.
     qsizetype outsideAdded = 0, outsideRemoved = 0;
 
+    // A failure to read path, or to write it, for the system's errno or one of our reasons.
+    static FileError reading(const QString& path, int error, Reason reason = Reason::System)
+    {
+        return {path, Operation::Read, reason, error};
+    }
+    static FileError writing(const QString& path, int error, Reason reason = Reason::System,
+                             FileState state = FileState::Unchanged)
+    {
+        return {path, Operation::Write, reason, error, state};
+    }
+
     // The one Russian sentence the person reads, naming the file, what failed and why.
     QString message() const;
 };

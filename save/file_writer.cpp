@@ -12,6 +12,7 @@
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <linux/magic.h>
 #include <memory>
 #include <sys/random.h>
@@ -90,12 +91,13 @@ void pushFront(std::deque<QByteArray>& pending, const QByteArray& path)
     pending.insert(pending.begin(), parts.cbegin(), parts.cend());
 }
 
-// A folder only root may change: owned by root, and writable by no group and no other user (an
+// A folder only user may change: owned by them, and writable by no group and no other user (an
 // ACL's entries for others count in the group bits).
-bool onlyRootWrites(int folder)
+bool onlyChangedBy(int folder, uid_t user)
 {
     struct stat info {};
-    return ::fstat(folder, &info) == 0 && info.st_uid == 0 && !(info.st_mode & (S_IWGRP | S_IWOTH));
+    return ::fstat(folder, &info) == 0 && info.st_uid == user
+        && !(info.st_mode & (S_IWGRP | S_IWOTH));
 }
 
 // A file system that holds files, on a disk or in memory. Those of kernel interfaces (proc, sysfs,
@@ -136,7 +138,7 @@ std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
     Descriptor folder(openFolder(AT_FDCWD, path.startsWith('/') ? "/" : "."));
     int links = 0;
     while (folder.valid()) {
-        if (forAnother && !onlyRootWrites(folder.get()))
+        if (forAnother && !onlyChangedBy(folder.get(), 0))
             return Refusal{EACCES, FileError::Reason::UnsafeFolder};
         const QByteArray part = pending.front();
         pending.pop_front();
@@ -323,9 +325,7 @@ bool isTemporaryName(QByteArrayView name)
 // removed now waits for a later save: this save does not depend on it.
 void removeLitter(int folder)
 {
-    struct stat place {};
-    if (::fstat(folder, &place) != 0 || place.st_uid != ::geteuid()
-        || (place.st_mode & (S_IWGRP | S_IWOTH)))
+    if (!onlyChangedBy(folder, ::geteuid()))
         return;
     const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (listing < 0)
@@ -360,19 +360,31 @@ bool mountedOnItself(const Location& at)
         && (info.stx_attributes & STATX_ATTR_MOUNT_ROOT);
 }
 
-int createNamed(int folder, mode_t mode, Temporary& temporary)
+// Gives the temporary file fresh names of our pattern until make, given one, takes it (EEXIST: the
+// name is someone else's); the errno of the last try, or 0.
+int underFreshName(Temporary& temporary, const std::function<bool(const char*)>& make)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary.name = temporaryName();
         if (temporary.name.isEmpty())
             return errno;
-        temporary.file =
-            Descriptor(::openat(folder, temporary.name.constData(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-        if (temporary.file.valid() || errno != EEXIST)
+        if (make(temporary.name.constData()))
+            return 0;
+        if (errno != EEXIST)
             break;
     }
-    return temporary.file.valid() ? 0 : errno;
+    const int error = errno;
+    temporary.name.clear();
+    return error;
+}
+
+int createNamed(int folder, mode_t mode, Temporary& temporary)
+{
+    return underFreshName(temporary, [&](const char* name) {
+        temporary.file = Descriptor(
+            ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        return temporary.file.valid();
+    });
 }
 
 int createTemporary(int folder, mode_t mode, Temporary& temporary)
@@ -393,17 +405,9 @@ int createTemporary(int folder, mode_t mode, Temporary& temporary)
 int nameAnonymous(int folder, Temporary& temporary)
 {
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(temporary.file.get());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary.name = temporaryName();
-        if (::linkat(AT_FDCWD, self.constData(), folder, temporary.name.constData(),
-                     AT_SYMLINK_FOLLOW)
-            == 0)
-            return 0;
-        if (errno != EEXIST)
-            break;
-    }
-    temporary.name.clear();
-    return errno;
+    return underFreshName(temporary, [&](const char* name) {
+        return ::linkat(AT_FDCWD, self.constData(), folder, name, AT_SYMLINK_FOLLOW) == 0;
+    });
 }
 
 // The names of the file's extended attributes, all of them, or false. A file system without

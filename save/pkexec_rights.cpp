@@ -261,7 +261,7 @@ QString PkexecRights::installedHelper()
 {
     // pkexec matches the path against its policy letter for letter: no "..", no links.
     const QFileInfo helper(QCoreApplication::applicationDirPath()
-                           + QStringLiteral("/../libexec/zarvello/zarvello-save-helper"));
+                           + QStringLiteral("/" ZARVELLO_HELPER_FROM_PROGRAM));
     return helper.canonicalFilePath();
 }
 

@@ -28,7 +28,7 @@ public:
                  const std::optional<Fingerprint>& expected) override;
     int launches() const { return m_launches; }
 
-    // The helper as installed beside the program: PREFIX/libexec/zarvello/ for PREFIX/bin/.
+    // The helper where it is installed, or built, relative to the program.
     static QString installedHelper();
 
 private:

@@ -168,8 +168,8 @@ bool decodeAnswer(QByteArrayView line, quint64 requestNumber, const QString& pat
     const auto state = number(fields[4], int(FileError::FileState::OldOrNew));
     if (!error || !reason || !state)
         return false;
-    result = FileError{path, FileError::Operation::Write, FileError::Reason(*reason), int(*error),
-                       FileError::FileState(*state)};
+    result = FileError::writing(path, int(*error), FileError::Reason(*reason),
+                                FileError::FileState(*state));
     return true;
 }
 

@@ -47,8 +47,8 @@ std::optional<FileError> Saver::save(const QString& path, const QByteArray& byte
             *written = granted.written;
         return granted.error;
     case Rights::Outcome::NoAnswer:
-        return FileError{path, FileError::Operation::Write, FileError::Reason::NoAnswer, 0,
-                         FileError::FileState::OldOrNew};
+        return FileError::writing(path, 0, FileError::Reason::NoAnswer,
+                                  FileError::FileState::OldOrNew);
     case Rights::Outcome::NotGiven:
         error->rights = FileError::Rights::NotGiven;
         break;

@@ -9,20 +9,22 @@
 
 namespace zarvello {
 
-bool CommonDialog::ShowOpen()
+bool CommonDialog::show(std::optional<QString> (Dialogs::*choose)(const FileDialogSettings&))
 {
-    const std::optional<QString> chosen = m_dialogs.chooseOpenPath(settings);
+    const std::optional<QString> chosen = (m_dialogs.*choose)(settings);
     if (chosen)
         settings.fileName = *chosen;
     return chosen.has_value();
 }
 
+bool CommonDialog::ShowOpen()
+{
+    return show(&Dialogs::chooseOpenPath);
+}
+
 bool CommonDialog::ShowSave()
 {
-    const std::optional<QString> chosen = m_dialogs.chooseSavePath(settings);
-    if (chosen)
-        settings.fileName = *chosen;
-    return chosen.has_value();
+    return show(&Dialogs::chooseSavePath);
 }
 
 QString startingFolder(const EditorState& state)

@@ -28,6 +28,9 @@ public:
     bool ShowSave();
 
 private:
+    // Shows one of the two dialogs of m_dialogs, as ShowOpen and ShowSave do.
+    bool show(std::optional<QString> (Dialogs::*choose)(const FileDialogSettings&));
+
     Dialogs& m_dialogs;
 };
 

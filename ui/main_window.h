@@ -25,7 +25,6 @@ public:
     explicit MainWindow(Dialogs& dialogs, Saver& saver, QWidget* parent = nullptr);
 
     EditorState& state() { return m_state; }
-    CommonDialog& fileDialog() { return dlgFile; }
 
 protected:
     // Command1 is the default button: Return or Enter anywhere in the window adds the entry.
