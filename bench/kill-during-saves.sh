@@ -39,7 +39,7 @@ for folder in plain bound; do
         cmp -s "$target" "$dir/old" || cmp -s "$target" "$dir/new" || torn=$((torn + 1))
     done
     left=$(find "$dir/$folder" -name '.zarvello-*' | wc -l)
-    echo "$folder: $kills kills over ${us%000} ms saves, $torn torn, $left copies left beside the file" \
-        "($(stat -c %s "$dir/old") -> $(stat -c %s "$dir/new") bytes)"
+    echo "$folder: $kills kills over ${us%000} ms saves, $torn torn, $left copies left beside" \
+        "the file ($(stat -c %s "$dir/old") -> $(stat -c %s "$dir/new") bytes)"
 done
 INNER

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the scripts that drive the real program on a private X server: starts Xvfb on a
 # display it picks itself (-displayfd, so parallel runs never race for a number) and makes sure it
@@ -18,10 +19,10 @@ fail() {
     exit 1
 }
 
-# expect FILE PRINTF-BYTES STEP: FILE holds those bytes, at once or within 5 s.
+# expect FILE BYTES STEP: FILE holds BYTES (escapes as printf %b reads them), at once or in 5 s.
 expect() {
     for _ in $(seq 50); do
-        printf "$2" | cmp -s "$1" - 2>/dev/null && { echo "ok: $3"; return; }
+        printf '%b' "$2" | cmp -s "$1" - 2>/dev/null && { echo "ok: $3"; return; }
         sleep 0.1
     done
     od -c "$1" | head
@@ -32,10 +33,11 @@ expect() {
 # _NET_WM_NAME is read, UTF-8 in any locale: xdotool's --name reads WM_NAME, which Qt writes in
 # the locale's encoding, and so misses a Russian title where ru_RU is not installed.
 wait_window() {
-    local window
+    local window name
     for _ in $(seq 100); do
         for window in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
-            [[ "$(LC_ALL=C.UTF-8 xprop -id "$window" -notype _NET_WM_NAME)" == "_NET_WM_NAME = \"$1\"" ]] && return
+            name=$(LC_ALL=C.UTF-8 xprop -id "$window" -notype _NET_WM_NAME) || continue
+            [[ $name == "_NET_WM_NAME = \"$1\"" ]] && return
         done
         sleep 0.1
     done
@@ -70,17 +72,18 @@ new_work() {
 }
 
 stop_x() {
-    [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-    [[ -n "$wm_pid" ]] && kill "$wm_pid" 2>/dev/null || true
-    [[ -n "$weston_pid" ]] && kill "$weston_pid" 2>/dev/null || true
-    [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
+    local pid
+    for pid in "$app_pid" "$wm_pid" "$weston_pid" "$xvfb_pid"; do
+        [[ -z $pid ]] || kill "$pid" 2>/dev/null || true
+    done
     wait 2>/dev/null || true
 }
 
 # start_x WIDTHxHEIGHT: exports DISPLAY once the server answers.
 start_x() {
     local number
-    exec {fd}< <(Xvfb -displayfd 1 -screen 0 "${1}x24" -nolisten tcp 2>/dev/null & echo "pid $!"; wait)
+    exec {fd}< <(Xvfb -displayfd 1 -screen 0 "${1}x24" -nolisten tcp 2>/dev/null &
+        echo "pid $!"; wait)
     read -r _ xvfb_pid <&"$fd"
     read -r -t 10 number <&"$fd" || { echo "could not start Xvfb" >&2; return 1; }
     export DISPLAY=":$number"
@@ -91,21 +94,23 @@ start_x() {
 start_wm() {
     openbox --sm-disable >/dev/null 2>&1 &
     wm_pid=$!
-    timeout 10 sh -c 'until xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"; do sleep 0.1; done'
+    timeout 10 sh -c \
+        'until xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"; do sleep 0.1; done'
 }
 
 # start_weston SHELL FOLDER: weston as a window of the X server, its output 1000x740 at the top
 # left, with the given shell (desktop-shell.so, kiosk-shell.so) on a black background, with no
-# panel and no on-screen keyboard; its socket and XDG_RUNTIME_DIR are FOLDER's own. Exports what a Wayland client needs.
+# panel and no on-screen keyboard; its socket and XDG_RUNTIME_DIR are FOLDER's own. Exports what
+# a Wayland client needs.
 start_weston() {
     chmod 700 "$2"
-    printf '[core]\nidle-time=0\n[shell]\npanel-position=none\nbackground-color=0xff000000\n[input-method]\npath=/bin/true\n' \
-        >"$2/weston.ini"
-    XDG_RUNTIME_DIR="$2" weston --backend=x11-backend.so --width=1000 --height=740 --socket=zarvello \
-        --shell="$1" --config="$2/weston.ini" >"$2/weston.log" 2>&1 &
+    printf '%s\n' '[core]' idle-time=0 '[shell]' panel-position=none background-color=0xff000000 \
+        '[input-method]' path=/bin/true >"$2/weston.ini"
+    XDG_RUNTIME_DIR="$2" weston --backend=x11-backend.so --width=1000 --height=740 \
+        --socket=zarvello --shell="$1" --config="$2/weston.ini" >"$2/weston.log" 2>&1 &
     weston_pid=$!
     export XDG_RUNTIME_DIR="$2" WAYLAND_DISPLAY=zarvello
-    timeout 10 sh -c 'until [ -S "$XDG_RUNTIME_DIR/zarvello" ]; do sleep 0.1; done'
+    timeout 10 sh -c "until [ -S '$XDG_RUNTIME_DIR/zarvello' ]; do sleep 0.1; done"
 }
 
 # start_app PROGRAM...: starts it and waits (at most 10 s) for its window, whose id it leaves in
@@ -113,5 +118,7 @@ start_weston() {
 start_app() {
     QT_QPA_PLATFORM=xcb "$@" >/dev/null 2>&1 &
     app_pid=$!
-    app_window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zarvello$' 2>/dev/null | head -n 1) || true
+    # shellcheck disable=SC2034 # read by the scripts that source this one
+    app_window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zarvello$' 2>/dev/null |
+        head -n 1) || true
 }

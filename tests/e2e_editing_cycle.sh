@@ -11,7 +11,7 @@ new_work
 
 click() { xdotool mousemove --window "$app_window" "$1" "$2" click 1; sleep 0.3; }
 menu() { # Down presses to the item in Файл; the key that opens it, F10 or a tap of Alt
-    xdotool mousemove --window "$app_window" 200 $((menubar + 150)) key "$2" # keys go to the window under the pointer
+    xdotool mousemove --window "$app_window" 200 $((menubar + 150)) key "$2" # keys go under it
     sleep 0.3
     for _ in $(seq "$1"); do xdotool key Down; done
     xdotool key Return
@@ -29,9 +29,9 @@ answer() { # TITLE TEXT: types TEXT into the dialog of that title and presses En
 }
 
 # Mixed case, CR LF and lone CR, a line holding a lone LF, a byte that is not UTF-8.
-hosts="$work/hosts"
-printf '127.0.0.1 localhost\r\n# Comment Line\rZeta.example 1\r\nalpha\nwith-lf\r\n0.0.0.0 caf\xe9.example' >"$hosts"
-rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\nalpha\nwith-lf\r\nZeta.example 1\r\n'
+hosts="$work/hosts" latin1='0.0.0.0 caf\xe9.example' alpha='alpha\nwith-lf\r\n'
+printf %b "127.0.0.1 localhost\r\n# Comment Line\rZeta.example 1\r\n$alpha$latin1" >"$hosts"
+rest="$latin1\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n${alpha}Zeta.example 1\r\n"
 
 # Nothing else of the person's may attach to the editor, which reading its environment takes too:
 # tried for 5 s after the start. Root reads anything; nobody is the person then.
@@ -69,17 +69,17 @@ sed -i '/^Zeta/d' "$hosts"
 add second.example
 wait_window "Сохранение" || fail "no word of the other program's change"
 shot merged
-rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n'
+rest="$latin1\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n"
 rest+='127.0.0.1 second.example ##\r\n127.0.0.2 outside.example\r\n'
-expect "$hosts" "# Comment Line\r\n${rest}alpha\nwith-lf\r\n" "saved before the word of it"
+expect "$hosts" "# Comment Line\r\n$rest$alpha" "saved before the word of it"
 printf '127.0.0.3 told.example\r\n' >>"$hosts"
 xdotool key Return
 add third.example
 wait_window "Сохранение" || fail "no word of the line appended meanwhile"
 xdotool key Return
-rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n'
+rest="$latin1\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n"
 rest+='127.0.0.1 second.example ##\r\n127.0.0.1 third.example ##\r\n'
-rest+='127.0.0.2 outside.example\r\n127.0.0.3 told.example\r\nalpha\nwith-lf\r\n'
+rest+="127.0.0.2 outside.example\r\n127.0.0.3 told.example\r\n$alpha"
 expect "$hosts" "# Comment Line\r\n$rest" "every line of both kept"
 
 click 60 $((menubar + 8)) # the first entry
@@ -89,19 +89,19 @@ menu 2 alt
 expect "$hosts" "# edited\r\n$rest" "Сохранить"
 menu 3 F10
 answer "Сохраняемся" "$work/copy"
-expect "$work/copy.hosts" "# edited\r\n$rest" "Сохранить как... to a new name, with the extension"
+expect "$work/copy.hosts" "# edited\r\n$rest" "Сохранить как... adds the extension"
 
 # The window manager's maximize, a double click on the title bar, leaves the window as it was.
-read -r left top < <(xwininfo -id "$app_window" | awk '/Absolute upper-left/ { printf "%s ", $4 } END { print "" }')
+{ read -r left; read -r top; } < <(xwininfo -id "$app_window" | awk '/Absolute/ { print $4 }')
 xdotool mousemove "$((left + 100))" "$((top - 8))" click --repeat 2 1
 sleep 0.5
-[[ "$(xdotool getwindowgeometry "$app_window")" == *"Geometry: ${WIDTH}x$HEIGHT"* ]] || fail "maximized"
+[[ $(xdotool getwindowgeometry "$app_window") == *"Geometry: ${WIDTH}x$HEIGHT"* ]] || fail maximized
 menu 4 alt
 timeout 5 tail --pid="$app_pid" -f /dev/null || fail "still running after Выход"
 app_pid=""
 echo "ok: Выход ended the program"
 
-found=$(unshare -rm sh -c "mount --bind '$work/copy.hosts' /etc/hosts && getent hosts blocked.example outside.example") ||
-    fail "getent found nothing"
-[[ "$found" =~ ^127\.0\.0\.1[[:space:]]+blocked\.example.127\.0\.0\.2[[:space:]]+outside\.example$ ]] || fail "getent answered: $found"
-echo "ok: getent hosts blocked.example outside.example:" $found
+found=$(unshare -rm sh -c "mount --bind '$work/copy.hosts' /etc/hosts &&
+    getent hosts blocked.example outside.example" | xargs) || fail "getent found nothing"
+[[ $found == "127.0.0.1 blocked.example 127.0.0.2 outside.example" ]] || fail "getent: $found"
+echo "ok: getent hosts blocked.example outside.example: $found"

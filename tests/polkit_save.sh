@@ -4,11 +4,11 @@
 # a folder of root's own at /mnt; stops and resumes the helper when the driver asks.
 # Usage: polkit_save.sh DRIVER HELPER POLICY
 set -euo pipefail
-[[ $(id -u) -eq 0 ]] || { echo "polkit_save.sh: needs root, to start polkitd and act as nobody"; exit 77; }
+[[ $(id -u) -eq 0 ]] || { echo "SKIP: needs root, to start polkitd and act as nobody"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 0755 "$work"
-# The build folder may be closed to nobody, who runs the driver and whom pkexec checks the helper as.
+# The build folder may shut out nobody, who runs the driver and whom pkexec checks the helper as.
 install -m 0755 "$1" "$work/driver"
 install -m 0755 "$2" "$work/helper"
 mkfifo -m 0644 "$work/control"
@@ -22,14 +22,15 @@ polkit.addRule(function(action, subject) {
 });
 RULES
 # Private host name and network too: the helper is asked to write the host name.
-unshare -u -n "$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" sh -c '
+unshare -u -n "$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" sh -c "
     mount -t tmpfs -o mode=0755 tmpfs /mnt && mkdir -m 0700 /mnt/private &&
-    for file in granted-1 granted-2 refused; do printf "127.0.0.1 localhost\r\n" >"/mnt/$file"; done &&
-    exec env ZARVELLO_HELPER="$0/helper" ZARVELLO_CONTROL="$0/control" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$0/driver"' "$work" 2>&1 |
+    printf '127.0.0.1 localhost\r\n' | tee /mnt/granted-1 /mnt/granted-2 /mnt/refused >/dev/null &&
+    exec env ZARVELLO_HELPER='$work/helper' ZARVELLO_CONTROL='$work/control' \
+        setpriv --reuid=65534 --regid=65534 --clear-groups -- '$work/driver'" 2>&1 |
     while read -r line; do
         case $line in
-        "polkit_save: stop") pkill -STOP -f "^$work/helper " && echo done >"$work/control" ;;
-        "polkit_save: resume") pkill -CONT -f "^$work/helper " && echo done >"$work/control" ;;
+        "polkit_save: stop") pkill -STOP -f "^$work/helper " && echo "done" >"$work/control" ;;
+        "polkit_save: resume") pkill -CONT -f "^$work/helper " && echo "done" >"$work/control" ;;
         *) echo "$line" ;;
         esac
     done

@@ -6,8 +6,10 @@
 set -euo pipefail
 shots=$2
 source "$(dirname "$0")/../script/xvfb-lib.sh"
-command -v weston >/dev/null && compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so" >/dev/null ||
-    { echo "SKIP: weston or qt6-wayland is not installed"; exit 77; }
+if ! command -v weston >/dev/null ||
+    ! compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so" >/dev/null; then
+    echo "SKIP: weston or qt6-wayland is not installed"; exit 77
+fi
 new_work
 app_stderr="$work/stderr"
 start_x 1024x768
@@ -29,12 +31,12 @@ for shell in desktop-shell.so kiosk-shell.so; do
     kill -0 "$app_pid" 2>/dev/null || fail "$shell: the program ended"
     read -r width left top < <(weston_window)
     [[ "$width $left $top" == "1000 0 0" ]] || fail "$shell: the window does not fill the screen"
-    # Its entry is still there: Сохранить как... by keyboard writes it (no extension before an Open).
+    # Its entry is kept: Сохранить как... writes it (no extension before an Open).
     xdotool key F10 Down Down Return
     sleep 1.5
     xdotool key ctrl+a type --delay 10 "$work/$shell/saved"
     xdotool key Return
-    expect "$work/$shell/saved" '127.0.0.1 blocked.example ##\r\n' "$shell: still running, with its entry"
+    expect "$work/$shell/saved" '127.0.0.1 blocked.example ##\r\n' "$shell: alive, with its entry"
     [[ ! -s "$app_stderr" ]] || fail "$shell: the program wrote to stderr"
     stop_weston
 done

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command beside its own system bus and polkitd, in a mount namespace with tmpfs over their
-# folders: nothing on the machine changes. As root: with_polkit.sh ACTION_FILE RULES_FILE|- COMMAND...
+# folders: nothing on the machine changes. As root: with_polkit.sh POLICY RULES|- COMMAND...
 set -euo pipefail
 exec unshare -m bash -s "$(realpath "$1")" "$2" "${@:3}" <<'INNER'
 set -euo pipefail
@@ -14,6 +14,6 @@ install -m 0644 "$1" /usr/share/polkit-1/actions/
 dbus-daemon --system --fork
 /usr/lib/polkit-1/polkitd --no-debug >/dev/null 2>&1 &
 trap 'kill $! "$(cat /run/dbus/pid)" 2>/dev/null || true' EXIT
-gdbus wait --system --timeout 10 org.freedesktop.PolicyKit1 || { echo "with_polkit.sh: polkitd did not come up" >&2; exit 1; }
+gdbus wait --system --timeout 10 org.freedesktop.PolicyKit1 || { echo "no polkitd" >&2; exit 1; }
 "${@:3}"
 INNER
