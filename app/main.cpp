@@ -6,12 +6,19 @@
 #include "translations.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("zarvello");
     QApplication::setDesktopFileName("org.zarvello.Zarvello");
+    QApplication::setApplicationVersion(QStringLiteral(ZARVELLO_VERSION));
+    // --help and --version answer and end; any other option is refused rather than ignored.
+    QCommandLineParser options;
+    options.addHelpOption();
+    options.addVersionOption();
+    options.process(app);
     zarvello::installRussianTranslation(app);
 
     // Saves the system refuses go to a helper for that file, with the administrator's consent.
