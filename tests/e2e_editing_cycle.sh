@@ -11,7 +11,8 @@ new_work
 
 click() { xdotool mousemove --window "$app_window" "$1" "$2" click 1; sleep 0.3; }
 menu() { # Down presses to the item in Файл; the key that opens it, F10 or a tap of Alt
-    xdotool mousemove --window "$app_window" 200 $((menubar + 150)) key "$2" # keys go to the window under the pointer
+    # Keys go to the window under the pointer.
+    xdotool mousemove --window "$app_window" 200 $((menubar + 150)) key "$2"
     sleep 0.3
     for _ in $(seq "$1"); do xdotool key Down; done
     xdotool key Return
@@ -30,8 +31,10 @@ answer() { # TITLE TEXT: types TEXT into the dialog of that title and presses En
 
 # Mixed case, CR LF and lone CR, a line holding a lone LF, a byte that is not UTF-8.
 hosts="$work/hosts"
-printf '127.0.0.1 localhost\r\n# Comment Line\rZeta.example 1\r\nalpha\nwith-lf\r\n0.0.0.0 caf\xe9.example' >"$hosts"
-rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\nalpha\nwith-lf\r\nZeta.example 1\r\n'
+printf '127.0.0.1 localhost\r\n# Comment Line\rZeta.example 1\r\nalpha\nwith-lf\r\n'\
+'0.0.0.0 caf\xe9.example' >"$hosts"
+rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n'\
+'alpha\nwith-lf\r\nZeta.example 1\r\n'
 
 start_x 640x480
 start_wm
@@ -55,7 +58,8 @@ add second.example
 wait_window "Сохранение" || fail "no word of the other program's change"
 shot merged
 xdotool key Return
-rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n127.0.0.1 second.example ##\r\n127.0.0.2 outside.example\r\nalpha\nwith-lf\r\n'
+rest='0.0.0.0 caf\xe9.example\r\n127.0.0.1 blocked.example ##\r\n127.0.0.1 localhost\r\n'\
+'127.0.0.1 second.example ##\r\n127.0.0.2 outside.example\r\nalpha\nwith-lf\r\n'
 expect "$hosts" "# Comment Line\r\n$rest" "another program's line kept, the one it deleted gone"
 
 click 60 $((menubar + 8)) # the first entry
@@ -68,16 +72,25 @@ answer "Сохраняемся" "$work/copy"
 expect "$work/copy.hosts" "# edited\r\n$rest" "Сохранить как... to a new name, with the extension"
 
 # The window manager's maximize, a double click on the title bar, leaves the window as it was.
-read -r left top < <(xwininfo -id "$app_window" | awk '/Absolute upper-left/ { printf "%s ", $4 } END { print "" }')
+read -r left top < <(xwininfo -id "$app_window" |
+    awk '/Absolute upper-left/ { printf "%s ", $4 } END { print "" }')
 xdotool mousemove "$((left + 100))" "$((top - 8))" click --repeat 2 1
 sleep 0.5
-[[ "$(xdotool getwindowgeometry "$app_window")" == *"Geometry: ${WIDTH}x$HEIGHT"* ]] || fail "maximized"
+[[ "$(xdotool getwindowgeometry "$app_window")" == *"Geometry: ${WIDTH}x$HEIGHT"* ]] ||
+    fail "maximized"
 menu 4 alt
 timeout 5 tail --pid="$app_pid" -f /dev/null || fail "still running after Выход"
 app_pid=""
 echo "ok: Выход ended the program"
 
-found=$(unshare -rm sh -c "mount --bind '$work/copy.hosts' /etc/hosts && getent hosts blocked.example outside.example") ||
-    fail "getent found nothing"
-[[ "$found" =~ ^127\.0\.0\.1[[:space:]]+blocked\.example.127\.0\.0\.2[[:space:]]+outside\.example$ ]] || fail "getent answered: $found"
-echo "ok: getent hosts blocked.example outside.example:" $found
+# getent reads the copy as /etc/hosts, mounted in a namespace of its own whose mounts stay in it.
+# A chroot, such as autopkgtest's unshare testbed, allows no user namespace and has no / to make
+# private: there root mounts it in a namespace that the testbed's private one holds.
+namespace=(-rm)
+mountpoint -q / || namespace=(-m --propagation unchanged)
+found=$(unshare "${namespace[@]}" sh -c "mount --bind '$work/copy.hosts' /etc/hosts &&
+    findmnt -n -o PROPAGATION /etc/hosts | grep -qx private &&
+    getent hosts blocked.example outside.example") || fail "getent found nothing"
+both='^127\.0\.0\.1[[:space:]]+blocked\.example.127\.0\.0\.2[[:space:]]+outside\.example$'
+[[ "$found" =~ $both ]] || fail "getent answered: $found"
+echo "ok: getent hosts blocked.example outside.example: $(tr -s '[:space:]' ' ' <<<"$found")"
