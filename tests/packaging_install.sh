@@ -37,15 +37,20 @@ done
 echo "ok: no RUNPATH or RPATH in the program or the helper"
 
 version=$(dpkg-deb -f "$deb" Version)
-said=$(QT_QPA_PLATFORM=offscreen "$root/usr/bin/zarvello" --version)
+# Where an option were not answered, the window would open: timeout ends it.
+offscreen() { QT_QPA_PLATFORM=offscreen timeout 10 "$root/usr/bin/zarvello" "$@"; }
+said=$(offscreen --version)
 [[ $said == "zarvello $version" ]] || fail "zarvello --version says $said, the package $version"
+status=0
+offscreen --no-such-option 2>/dev/null || status=$?
+[[ $status -eq 1 ]] || fail "an unknown option ended the program with $status, not 1"
 grep -q "<release version=\"$version\" date=\"[0-9-]*\"/>" "$share/metainfo/$id.metainfo.xml" ||
     fail "the metainfo's release is not $version"
 for page in man/man1 man/ru/man1; do
     zgrep -q "^\.TH ZARVELLO 1 \"[0-9-]*\" \"zarvello $version\"" "$share/$page/zarvello.1.gz" ||
         fail "the manual page in $page is not of $version"
 done
-echo "ok: the program, its metadata and its manual pages say $version"
+echo "ok: the program, its metadata and its manual pages say $version; a wrong option fails"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
