@@ -17,6 +17,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName("zarvello");
     QApplication::setDesktopFileName("org.zarvello.Zarvello");
+    QApplication::setApplicationVersion(QStringLiteral(ZARVELLO_VERSION));
     zarvello::installRussianTranslation(app);
 
     // Saves the system refuses go to a helper for that file, with the administrator's consent.

@@ -101,7 +101,13 @@ timeout 5 tail --pid="$app_pid" -f /dev/null || fail "still running after Вых
 app_pid=""
 echo "ok: Выход ended the program"
 
-found=$(unshare -rm sh -c "mount --bind '$work/copy.hosts' /etc/hosts &&
+# getent reads the copy as /etc/hosts, in a mount namespace of its own. A chroot, as autopkgtest's
+# unshare testbed, allows no user namespace and has no / to make private: there root mounts it in
+# the testbed's own private namespace.
+namespace=(-rm)
+mountpoint -q / || namespace=(-m --propagation unchanged)
+found=$(unshare "${namespace[@]}" sh -c "mount --bind '$work/copy.hosts' /etc/hosts &&
+    findmnt -n -o PROPAGATION /etc/hosts | grep -qx private &&
     getent hosts blocked.example outside.example" | xargs) || fail "getent found nothing"
 [[ $found == "127.0.0.1 blocked.example 127.0.0.2 outside.example" ]] || fail "getent: $found"
 echo "ok: getent hosts blocked.example outside.example: $found"
