@@ -11,6 +11,7 @@ chmod 0755 "$work"
 # The build folder may be closed to nobody, who runs the driver and whom pkexec checks the helper as.
 install -m 0755 "$1" "$work/driver"
 install -m 0755 "$2" "$work/helper"
+install -m 0755 "$(dirname "$0")/reach_into.sh" "$work/reach"
 mkfifo -m 0644 "$work/control"
 sed "s|@ZARVELLO_HELPER@|$work/helper|" "$3" >"$work/action.policy"
 cat >"$work/rules" <<'RULES'
@@ -25,7 +26,7 @@ RULES
 unshare -u -n "$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rules" sh -c '
     mount -t tmpfs -o mode=0755 tmpfs /mnt && mkdir -m 0700 /mnt/private &&
     for file in granted-1 granted-2 refused; do printf "127.0.0.1 localhost\r\n" >"/mnt/$file"; done &&
-    exec env ZARVELLO_HELPER="$0/helper" ZARVELLO_CONTROL="$0/control" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$0/driver"' "$work" 2>&1 |
+    exec env ZARVELLO_HELPER="$0/helper" ZARVELLO_CONTROL="$0/control" ZARVELLO_REACH="$0/reach" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$0/driver"' "$work" 2>&1 |
     while read -r line; do
         case $line in
         "polkit_save: stop") pkill -STOP -f "^$work/helper " && echo done >"$work/control" ;;
