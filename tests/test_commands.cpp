@@ -3,28 +3,24 @@
 #include "host_list_view.h"
 #include "window_support.h"
 
-// Typed, each followed by Enter; the list then; whether the autosave box is ticked, and so the file
-// then holds the list.
 struct Adding {
-    QStringList inputs, entries;
-    bool autosave = false;
+    QStringList inputs;    // typed, each followed by Enter
+    QStringList entries;   // the list then
+    bool autosave = false; // whether the box is ticked, and so the file then holds the list
 };
 
-// The Open dialog's answer, nothing for a cancel; the list then, which held "listed"; the current
-// path then; whether Save and autosave are on; what the person is told.
 struct Opening {
-    std::optional<QString> answer;
-    QStringList entries = {"listed"};
-    QString path;
-    bool enabled = false;
-    QString message;
+    std::optional<QString> answer;    // the Open dialog's; nothing for a cancel
+    QStringList entries = {"listed"}; // the list then, which held "listed"
+    QString path;                     // the current path then
+    bool enabled = false;             // Save and autosave
+    QString message;                  // what the person is told
 };
 
-// What Open reads, what another program then leaves there, what the file holds after the person's
-// next save, and what the person is told.
 struct Outside {
-    QByteArray opened, changed, saved;
-    QString told;
+    QByteArray opened, changed; // what Open reads, and what another program then leaves there
+    QByteArray saved;           // what the file holds after the person's next save
+    QString told;               // what the person is told
 };
 
 // What a save tells of another program's changes it took in; %1 stays for the file.
@@ -258,8 +254,7 @@ private slots:
         for (const QString& question : w.dialogs.questions)
             defaults << question.section('[', 1).chopped(1);
         QCOMPARE(defaults, QStringList({"a", "b", "z", "c", "d", "c", "a"}));
-        QCOMPARE(w.dialogs.questions.constFirst(),
-                 QString("Редактирование записи: Измените адресс [a]"));
+        QCOMPARE(w.dialogs.questions[0], QString("Редактирование записи: Измените адресс [a]"));
         QCOMPARE(entriesOf(w.state.hostList()), QStringList({"", "z", "c", "d"}));
     }
 
@@ -320,8 +315,7 @@ private slots:
         QVERIFY(w.trigger("open") && w.trigger("save") && w.trigger("save_as"));
         QCOMPARE(readBytes(path("opened")), crlf({c, "A", "b", "x"}));
         QCOMPARE(readBytes(path("saved")), crlf({c, "x"}));
-        // Each dialog starts beside the file, or in /etc before there is one; the Open's filter
-        // stays.
+        // Each dialog starts beside the file, or in /etc before there is one; Open's filter stays.
         const QList<std::pair<QString, FileDialogSettings>> expected{
             {"save", {"Сохраняемся", "hosts", "", "", 0, "/etc"}},
             {"open", {"Открыть", "hosts", "hosts", "hosts|hosts", 1, m_dir.path()}},
