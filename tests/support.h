@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the tests share: files as bytes, scripted dialogs, and the commands' fixture. Core only: no
-// widgets.
+// What the tests share: files as bytes, scripted dialogs, a fixture. Core only: no widgets.
 #pragma once
 
 #include "dialogs.h"
