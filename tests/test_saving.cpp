@@ -180,7 +180,9 @@ private slots:
     {
         const pid_t child = ::fork();
         if (child == 0) {
-            ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+            // Some build sandboxes forbid tracing: the child then says so.
+            if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0)
+                ::_exit(77);
             PkexecRights rights({"sh", "-c", "echo ready; cat >/dev/null", "sh"});
             const Rights::Result result = rights.write(m_dir.filePath("traced"), New, {});
             ::_exit(result.refusal == FileError::Reason::Traced && rights.launches() == 0 ? 0 : 1);
@@ -189,6 +191,8 @@ private slots:
         while (::waitpid(child, &status, 0) == child && WIFSTOPPED(status))
             ::ptrace(PTRACE_CONT, child, nullptr, WSTOPSIG(status));
         QVERIFY(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 77)
+            QSKIP("no process may trace another here");
         QCOMPARE(WEXITSTATUS(status), 0);
     }
 
