@@ -259,11 +259,8 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         writeBytes(file, Old);
         shell(c.setup, file);
-        const QByteArray fingerprint = shell("keeps", file);
-        const auto names = [&] {
-            return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        };
-        QStringList before = names();
+        // What the save must keep, and what it must leave in the folder: all but what it removes.
+        const QByteArray fingerprint = shell("keeps " + c.removed, file);
         const QByteArray target =
             c.path.startsWith('/') ? c.path : QFile::encodeName(folder) + '/' + c.path;
         std::optional<Fingerprint> expected;
@@ -285,8 +282,6 @@ private slots:
             return;
         QCOMPARE(readBytes(file), c.after);
         QCOMPARE(shell("keeps", file), fingerprint);
-        before.removeOne(c.removed);
-        QCOMPARE(names(), before);
     }
 };
 

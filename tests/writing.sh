@@ -8,8 +8,12 @@ export HELPER="$D/../helper" ZARVELLO_PAUSED="$D/paused" TERMINAL="${WRITING%/*}
 # The shim for a fault, from the rows' parent: LD_PRELOAD splits at spaces, which rows' names have.
 [ -z "$ZARVELLO_FAULT" ] || export LD_PRELOAD="${D%/*}/faults.so"
 
-# Everything about the file that a save must keep, as the system's tools print it.
-keeps() { stat -c '%F %u:%g %a %h' "$F"; getfacl -cpE "$F"; getfattr -hd -m - "$F"; }
+# What a save must keep of the file, as the system's tools print it, and the folder's names but
+# NAME, which the save removes: keeps [NAME].
+keeps() {
+    stat -c '%F %u:%g %a %h' "$F"; getfacl -cpE "$F"; getfattr -hd -m - "$F"
+    find "$D" -mindepth 1 -maxdepth 1 ! -name "${1:-/}" -printf '%f\n' | sort
+}
 save() { "$HELPER" "$T"; }
 for_person() { PKEXEC_UID=1000 "$HELPER" "$T"; }
 nobody() { setpriv --reuid 65534 --regid 65534 --clear-groups "$@"; }
