@@ -154,9 +154,8 @@ void addRows(const QDir& dir)
         "linked", terminal, "hosts", {.content = fewer});
     // Limits a caller lowered are raised as far as the system lets root (a hard limit needs a
     // capability that containers withhold); where one cannot be, the helper does not work.
-    const QByteArray unlimited = "unlimited unlimited\n";
-    const QByteArray raised =
-        "ready\n" + unlimited.repeated(4) + "1024 1024\n" + unlimited + "1 ok\n";
+    const QByteArray lifted = "unlimited unlimited\n";
+    const QByteArray raised = "ready\n" + lifted.repeated(4) + "1024 1024\n" + lifted + "1 ok\n";
     row("lowered limits raised", fault("renameat", Pause), raised, New, {}, "lowered");
     row("a hard limit root may not raise", {}, refusal(LimitsLowered), Old, {}, "capped");
     // Another program's change right before the file is replaced leaves it as it is, to read again.
@@ -181,8 +180,7 @@ void addRows(const QDir& dir)
         "shared/hosts");
     // Acting for a person, root writes only where root alone decides: each row in a folder of
     // root's own, on a file system of the row's own.
-    const auto person = [](const char* name, const QString& setup, const QByteArray& path,
-                           const QByteArray& output) {
+    const auto person = [](auto name, QString setup, QByteArray path, QByteArray output) {
         row(name, {}, output, {}, {}, "alone -m person '" + setup + "'", path);
     };
     person("for a person: root's link", "ln -s hosts /mnt/link", "/mnt/link", Ok + New);
