@@ -27,8 +27,13 @@ QByteArray shell(const QString& script, const QString& file, const QByteArray& i
     process.write(input);
     process.closeWriteChannel();
     process.waitForFinished();
-    // Nothing the script started outlives it, not even a helper that hangs.
+    // Nothing the script started outlives it, not even a helper that hangs, though it left the
+    // group for a session of its own: that one is known by its path.
     ::kill(-group, SIGKILL);
+    const QByteArray helper = QFile::encodeName(QFileInfo(file).path()) + "/../helper";
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs))
+        if (readBytes("/proc/" + pid + "/cmdline").startsWith(helper))
+            ::kill(pid.toInt(), SIGKILL);
     return process.readAllStandardOutput();
 }
 
