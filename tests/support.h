@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the tests share: files as bytes and scripted dialogs. Core only: no widgets.
+// What the tests share: files as bytes, scripted dialogs, a fixture. Core only: no widgets.
 #pragma once
 
 #include "dialogs.h"
@@ -29,6 +29,12 @@ inline void writeBytes(const QString& path, const QByteArray& bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
+}
+
+// A file's bytes as the program writes them: each line followed by CR LF.
+inline QByteArray crlf(const QStringList& lines)
+{
+    return lines.isEmpty() ? QByteArray() : (lines.join("\r\n") + "\r\n").toUtf8();
 }
 
 inline QStringList entriesOf(const HostList& list)
@@ -74,6 +80,33 @@ private:
         if (answers.isEmpty())
             QTest::qFail("a question with no answer scripted", __FILE__, __LINE__);
         return answers.isEmpty() ? std::nullopt : answers.dequeue();
+    }
+};
+
+// A state with no window around it.
+struct Windowless : EditorState {
+    Windowless(Dialogs&, Saver&) {}
+    EditorState& state() { return *this; }
+};
+
+// What the commands act with and on: scripted dialogs, a saver, and the state of Home, which in the
+// window's tests is the window. The tester checks each change the list reports to its view.
+template <typename Home = Windowless> struct Fixture {
+    ScriptedDialogs dialogs;
+    Saver saver;
+    Home home{dialogs, saver};
+    EditorState& state = home.state();
+    QAbstractItemModelTester model{&state.hostList()};
+
+    bool add(const QString& input) { return AddEntry(state, dialogs, saver, input); }
+    // The file at path, holding bytes, opened with autosave ticked: the next addition saves it.
+    bool openWithAutosave(const QString& path, const QByteArray& bytes)
+    {
+        writeBytes(path, bytes);
+        const bool loaded = !LoadHostsFile(state, path);
+        state.setCurrentPath(path);
+        state.setAutosaveValue(true);
+        return loaded;
     }
 };
 

@@ -135,7 +135,7 @@ private slots:
         const auto refused = [](const QString& path, const QByteArray&, const auto&, Fingerprint*) {
             return std::optional(FileError{path, FileError::Operation::Write, {}, EACCES});
         };
-        WindowFixture w{.saver = Saver(&rights, refused, false)};
+        WindowFixture w{{.saver = Saver(&rights, refused, false)}};
         auto* text = w.get<QLineEdit>("Text1");
         QVariantList seen; // enabled, cursor, typed
         rights.watch = [&] {

@@ -11,11 +11,8 @@
 
 namespace zarvello {
 
-struct WindowFixture {
-    ScriptedDialogs dialogs;
-    Saver saver;
-    MainWindow window{dialogs, saver};
-    EditorState& state = window.state();
+struct WindowFixture : Fixture<MainWindow> {
+    MainWindow& window = home;
 
     template <typename T> T* get(const char* name) { return window.findChild<T*>(name); }
     // Shown, and with the keyboard: keys sent before that would go nowhere.
