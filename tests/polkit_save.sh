@@ -33,7 +33,8 @@ unshare -u -n "$(dirname "$0")/with_polkit.sh" "$work/action.policy" "$work/rule
     mount -t tmpfs -o mode=0755 tmpfs /mnt && mkdir -m 0700 /mnt/private &&
     printf '127.0.0.1 localhost\r\n' | tee /mnt/granted-1 /mnt/granted-2 /mnt/refused >/dev/null &&
     exec env ZARVELLO_HELPER='$helper' ZARVELLO_CONTROL='$work/control' \
-        ZARVELLO_REACH='$work/reach' setpriv --reuid=65534 --regid=65534 --clear-groups -- '$work/driver'" 2>&1 |
+        ZARVELLO_REACH='$work/reach' setpriv --reuid=65534 --regid=65534 --clear-groups -- \
+        '$work/driver'" 2>&1 |
     while read -r line; do
         case $line in
         "polkit_save: stop") pkill -STOP -f "^$helper " && echo "done" >"$work/control" ;;
