@@ -133,7 +133,7 @@ private slots:
             }
         } rights;
         const auto refused = [](const QString& path, const QByteArray&, const auto&, Fingerprint*) {
-            return std::optional(FileError{path, FileError::Operation::Write, {}, EACCES});
+            return std::optional(FileError::writing(path, EACCES));
         };
         WindowFixture w{{.saver = Saver(&rights, refused, false)}};
         auto* text = w.get<QLineEdit>("Text1");

@@ -46,8 +46,8 @@ private slots:
         };
         const auto failure = [](const QString& file, int error, FileError::Reason reason = {},
                                 FileError::FileState state = {}, QString denial = {}) {
-            FileError failure{file.startsWith('/') ? file : "/mnt/" + file,
-                              FileError::Operation::Write, reason, error, state};
+            FileError failure = FileError::writing(file.startsWith('/') ? file : "/mnt/" + file,
+                                                   error, reason, state);
             if (!denial.isEmpty())
                 failure.rights = FileError::Rights::Denied, failure.rightsDenial = denial;
             return "Ошибка: " + failure.message();

@@ -57,9 +57,8 @@ private slots:
             &rights,
             [&](const QString& path, const QByteArray& bytes, const auto& expected,
                 Fingerprint* written) {
-                return helper
-                    ? std::optional(FileError{path, FileError::Operation::Write, {}, EACCES})
-                    : count(Saver::writeAsOwner(path, bytes, expected, written));
+                return helper ? std::optional(FileError::writing(path, EACCES))
+                              : count(Saver::writeAsOwner(path, bytes, expected, written));
             },
             false);
         Fixture<> f;

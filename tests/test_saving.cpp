@@ -25,7 +25,7 @@ struct RecordedRights : Rights {
 // A failed save of /h, as the person's own save and the helper report one.
 FileError failed(int error, FileError::Reason reason = {}, FileError::FileState state = {})
 {
-    return FileError{"/h", FileError::Operation::Write, reason, error, state};
+    return FileError::writing("/h", error, reason, state);
 }
 
 // The same, with what came of asking for administrator rights.
