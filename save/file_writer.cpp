@@ -138,6 +138,10 @@ std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
     Descriptor folder(openFolder(AT_FDCWD, path.startsWith('/') ? "/" : "."));
     int links = 0;
     while (folder.valid()) {
+        // Every folder on the way, not the last alone: one of /proc that root owns leads, by a
+        // process's fd or cwd link, to a file of the person's choosing that the prompt never named.
+        if (forAnother && !holdsFiles(folder.get()))
+            return Refusal{EACCES, FileError::Reason::KernelInterface};
         if (forAnother && !onlyChangedBy(folder.get(), 0))
             return Refusal{EACCES, FileError::Reason::UnsafeFolder};
         const QByteArray part = pending.front();
@@ -564,8 +568,6 @@ std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArra
         return fail(*refusal);
     Location& at = std::get<Location>(located);
     at.expected = expected;
-    if (at.diskOnly && !holdsFiles(at.folder.get()))
-        return fail({EACCES, FileError::Reason::KernelInterface});
     if (at.exists && S_ISDIR(at.info.st_mode))
         return fail({EISDIR});
     if (at.exists && !S_ISREG(at.info.st_mode))

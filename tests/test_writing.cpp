@@ -196,6 +196,9 @@ void addRows(const QDir& dir)
            "/mnt/link", answer(EACCES, UnsafeLink) + "old");
     person("for a person: a second name", "ln /mnt/hosts /mnt/other", "/mnt/hosts",
            answer(EACCES, SeveralNames) + "old");
+    // /proc's folders are root's, and a process's open file leads to any file it opened.
+    person("for a person: a file by way of proc", "exec 3</mnt/hosts", "/proc/self/fd/3",
+           answer(EACCES, KernelInterface) + "old");
     person("for a person: a name that is not UTF-8", R"(T=$(printf "/mnt/h\\377"))", "/mnt/h\xff",
            refusal(UnshowableName));
     // Kernel interfaces are files in folders only root may change, and no file of a disk.
