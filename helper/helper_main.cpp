@@ -29,10 +29,11 @@ int refuse(FileError::Reason reason)
 }
 
 // Only root stops a save under way: the terminal the editor was started from, and its session,
-// reach this process no more.
-void leaveTheTerminal()
+// reach this process no more, nor do the interval timers a caller may leave armed across exec.
+void onlyRootStopsASave()
 {
-    for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU})
+    for (const int signal :
+         {SIGHUP, SIGINT, SIGQUIT, SIGTSTP, SIGTTIN, SIGTTOU, SIGALRM, SIGVTALRM, SIGPROF})
         std::signal(signal, SIG_IGN);
     // Fails only for a process-group leader, which the ignored signals cover all the same.
     ::setsid();
@@ -72,7 +73,7 @@ bool startClean()
 
 int main(int argc, char* argv[])
 {
-    leaveTheTerminal();
+    onlyRootStopsASave();
     if (!startClean())
         return refuse(FileError::Reason::LimitsLowered);
     if (argc != 2)

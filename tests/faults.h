@@ -7,4 +7,5 @@ enum FaultAction {
     ReturnZero = -1, // the call returns 0, as a read at the end of a file that shrank
     Swap = -2,       // openat: ZARVELLO_SWAP is renamed over the path first, then it opens
     Pause = -3,      // the call waits while the file ZARVELLO_PAUSED, which it makes, exists
+    Alarm = -4,      // the process gets SIGALRM first, as from a timer its caller left armed
 };

@@ -31,6 +31,8 @@ static bool strikes(const char* call, int flags)
         armed[i][0] = '\0';
         if (error[i] == Kill)
             ::raise(SIGKILL);
+        if (error[i] == Alarm)
+            return ::raise(SIGALRM), false;
         if (error[i] == Pause) {
             const char* paused = std::getenv("ZARVELLO_PAUSED");
             REAL(close)(::open(paused, O_CREAT | O_WRONLY, 0600));

@@ -127,6 +127,8 @@ void addRows(const QDir& dir)
     const QByteArray fewer = "127.0.0.1 a\n";
     const auto shorter = failing("linked", {}, {.content = fewer});
     shorter("in place: a shorter list not cut", fault("ftruncate", EIO), answer(EIO), Old);
+    // A signal a caller can still send the root helper, from a timer left armed across exec.
+    shorter("in place: a timer goes off", fault("ftruncate", Alarm), Ok, fewer);
     const QString swap = R"(ZARVELLO_SWAP="$D/swap" "$HELPER" "$T"; cat "$F")";
     row("in place: the file replaced before it is opened", fault("openat", Swap, O_RDWR),
         answer(ESTALE) + "swapped", {}, R"(linked; printf swapped >"$D/swap")", swap);
