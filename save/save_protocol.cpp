@@ -25,9 +25,10 @@ std::optional<quint64> number(QByteArrayView digits, quint64 limit)
         return std::nullopt;
     quint64 value = 0;
     for (const char c : digits) {
-        if (c < '0' || c > '9' || value > (limit - quint64(c - '0')) / 10)
+        const quint64 digit = quint64(c - '0');
+        if (c < '0' || c > '9' || digit > limit || value > (limit - digit) / 10)
             return std::nullopt;
-        value = value * 10 + quint64(c - '0');
+        value = value * 10 + digit;
     }
     return value;
 }

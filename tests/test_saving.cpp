@@ -138,6 +138,8 @@ private slots:
             {O::Refused, {}, R::LimitsLowered});
         row("the helper refuses, saying nothing", "exit 2", {O::Refused, {}, R::System});
         row("the helper never greets", "cat >/dev/null", {O::NotGiven});
+        row("an answer out of range", "echo ready; echo '1 error 5 0 9'; cat >/dev/null",
+            {O::NoAnswer});
         row("a name the prompt cannot show", "echo ready", {O::Refused, {}, R::UnshowableName},
             "ho\x1b[2Dsts");
         row("an indirect path", "echo ready", {O::Refused, {}, R::IndirectPath}, "x/../hosts");
