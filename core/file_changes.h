@@ -20,6 +20,7 @@ struct FileBase {
     Fingerprint fingerprint;
     QByteArray bytes;
     QByteArray spare = {}; // the bytes before them, for the next save to write into
+    QByteArray late = {};  // what a helper given up on may yet write: this list's, no other's
 };
 
 // What the list takes in from a file that changed since its base: the lines the file gained, and

@@ -61,6 +61,10 @@ std::optional<FileError> takeIn(EditorState& state, const QString& path, Outside
         return std::nullopt;
     }
     expected = now.fingerprint;
+    if (!base.late.isEmpty() && now.bytes == base.late) {
+        base = {path, now.fingerprint, std::move(now.bytes)};
+        return std::nullopt;
+    }
     if (cutShort(base.bytes, now.bytes)) {
         outside.anew = now.bytes.isEmpty() ? QStringLiteral("опустел")
                                            : QStringLiteral("оказался обрезан посреди строки");
@@ -120,10 +124,13 @@ std::optional<FileError> SaveHostsFile(EditorState& state, Saver& saver, Dialogs
         }
         // A save that failed after writing, or may have, leaves the file as the base only if it
         // holds what was written: else the next save would take this list's own lines in again.
+        // A helper given up on may write them yet: the next save knows them for the list's own.
         if (error->fileState != FileError::FileState::Unchanged) {
             const ReadResult now = readHostsFile(path, HostList::MaxCount);
             if (!now.error && now.bytes == bytes)
                 base = {path, now.fingerprint, bytes};
+            else if (error->reason == FileError::Reason::NoAnswer)
+                base.late = bytes;
         }
         if (error->reason != FileError::Reason::ChangedMeanwhile)
             break;

@@ -135,18 +135,34 @@ private slots:
                  o.told.startsWith("Ошибка") ? 3 : int(o.saved.count('\n')));
     }
 
-    // A save that wrote the file and then failed leaves no line to be taken in twice.
+    // A save that wrote the file and then failed, or whose helper, given up on, writes it later,
+    // leaves no line to be taken in twice.
+    void aSaveThatWroteBeforeFailingIsTheBase_data()
+    {
+        QTest::addColumn<bool>("late");
+        QTest::newRow("written, not durable") << false;
+        QTest::newRow("written by a helper given up on") << true;
+    }
+
     void aSaveThatWroteBeforeFailingIsTheBase()
     {
-        const auto writer = [](const QString& path, const auto&... rest) {
-            const E written{path, E::Operation::Write, {}, EIO, E::FileState::WrittenNotDurable};
-            return Saver::writeAsOwner(path, rest...) ? std::nullopt : std::optional(written);
+        QFETCH(bool, late);
+        const QString file = path(QTest::currentDataTag());
+        QByteArray given; // what the helper given up on writes
+        const auto writer = [&](const QString& path, const QByteArray& bytes, const auto&... rest) {
+            const E unanswered = E::writing(path, 0, E::Reason::NoAnswer, E::FileState::OldOrNew);
+            if (late && given.isEmpty())
+                return given = bytes, std::optional(unanswered);
+            const E written = E::writing(path, EIO, {}, E::FileState::WrittenNotDurable);
+            return Saver::writeAsOwner(path, bytes, rest...) ? std::nullopt
+                                                             : std::optional(written);
         };
         Fixture f{.saver = Saver(nullptr, writer)};
-        QVERIFY(f.openWithAutosave(path("written, not durable"), ""));
-        QVERIFY(f.add("x") && f.add("y") && f.dialogs.messages.size() == 2);
-        QCOMPARE(readBytes(path("written, not durable")),
-                 crlf({"127.0.0.1 x ##", "127.0.0.1 y ##"}));
+        QVERIFY(f.openWithAutosave(file, "") && f.add("x"));
+        if (late)
+            writeBytes(file, given);
+        QVERIFY(f.add("y") && f.dialogs.messages.size() == 2);
+        QCOMPARE(readBytes(file), crlf({"127.0.0.1 x ##", "127.0.0.1 y ##"}));
     }
 
     // Another program appends a line right before the save would replace the file, at as many
