@@ -97,11 +97,13 @@ private slots:
         const QByteArray ab = "a\r\nb\r\n";
         row("a line added, as the last one was", ab, ab + "b\r\n", ab + "b\r\n", merged(1, 0));
         row("a line removed", ab, "b\r\n", "b\r\n", merged(0, 1));
+        row("two lines removed", "a\r\nb\r\nc\r\n", "b\r\n", "b\r\n", merged(0, 2));
         row("one of two equal lines removed", "a\r\na\r\nb\r\n", ab, ab, merged(0, 1));
         row("a retyped line removed there stays", "a\r\ne\r\n", "a\r\n", "a\r\nE\r\n", "");
         row("emptied", ab, "", ab, anew("опустел"));
         row("cut inside a line", "a\r\nbc\r\n", "a\r\nb", "a\r\nbc\r\n", cut);
         row("cut between CR and LF", ab, "a\r", ab, cut);
+        row("cut after a line feed alone, which ends no line", "a\nb\r\n", "a\n", "a\nb\r\n", cut);
         row("cut at a line end", ab, "a\r\n", "a\r\n", merged(0, 1));
         row("only touched", ab, "<touched>", ab, "");
         row("only reordered", "a\r\nb\r\nc\r\n", "c\r\nb\r\na\r\n", "a\r\nb\r\nc\r\n", "");
@@ -132,7 +134,7 @@ private slots:
         QCOMPARE(readBytes(file), o.saved);
         QCOMPARE(f.dialogs.messages.join(' '), o.told.isEmpty() ? QString() : o.told.arg(file));
         QCOMPARE(f.state.hostList().Count(),
-                 o.told.startsWith("Ошибка") ? 3 : int(o.saved.count('\n')));
+                 o.told.startsWith("Ошибка") ? 3 : int(o.saved.count("\r\n")));
     }
 
     // A save that wrote the file and then failed, or whose helper, given up on, writes it later,
