@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The entry commands and the file commands: what each adds, asks, reads, shows and writes.
+// The entry commands and the file commands: what each adds, asks, reads, shows and writes, and in
+// what order the list holds it.
+#include "fuzz/fuzz_support.h"
 #include "host_list_view.h"
 #include "window_support.h"
 
@@ -245,6 +247,38 @@ private slots:
         QVERIFY(list.addLines({"x"}) && list.Item(-1).isNull() && list.Item(2).isNull());
         QCOMPARE(QList<qsizetype>({added.size(), reset.size(), changed.size()}),
                  QList<qsizetype>({1, 1, 1}));
+    }
+
+    // One order, however the lines share their beginnings: case folded in any script, beyond the
+    // BMP, where bytes are no UTF-8, and where a shared run ends inside a character.
+    void linesTakeTheOneOrder_data()
+    {
+        QTest::addColumn<QByteArrayList>("letters");
+        QTest::newRow("ASCII") << QByteArrayList{"a", "A", "b", "_", "1"};
+        QTest::newRow("Cyrillic") << QByteArrayList{"ё", "Ё", "е", "Е", "a"};
+        QTest::newRow("beyond the BMP") << QByteArrayList{"\U00010400", "\U00010428", "a", "ß"};
+        QTest::newRow("all and broken bytes")
+            << QByteArrayList{"a", "Ё", "ё", "\U00010400", "\U00010428", "\xff", "\xd0", "é"};
+    }
+
+    void linesTakeTheOneOrder()
+    {
+        QFETCH(QByteArrayList, letters);
+        QRandomGenerator random(7);
+        const auto word = [&](int most) {
+            QByteArray word;
+            for (int length = int(random.bounded(most + 1)); length > 0; --length)
+                word += letters[int(random.bounded(int(letters.size())))];
+            return word;
+        };
+        // Many lines share each of a few beginnings, as lines of a hosts file do.
+        const QByteArrayList stems{word(6), word(6), word(6)};
+        QList<QByteArray> lines;
+        for (int i = 0; i < 400; ++i)
+            lines << stems[int(random.bounded(3))] + word(6);
+        HostList list;
+        QVERIFY(list.addLines(lines.first(150)) && list.addLines(lines.sliced(150)));
+        QCOMPARE(list.lines(), fuzz::referenceOrder(lines));
     }
 
     // Each click on an entry and each move of the selection asks for the entry anew.
