@@ -25,10 +25,14 @@ struct FileBase {
 
 // What the list takes in from a file that changed since its base: the lines the file gained, and
 // the positions in the list (ascending) of lines it lost, one occurrence each, where the list still
-// holds them as they were. Occurrences are counted, as a file may hold a line twice.
+// holds them as they were. Occurrences are counted, as a file may hold a line twice. An entry
+// holding line feeds that the person retyped a line of takes the other program's changes inside
+// it: its new version is added, and the person's removed.
 struct FileChanges {
     QList<QByteArray> added;
     QList<int> removed;
+    // What the other program did, in lines as the person sees them: inside an entry, line by line.
+    qsizetype linesAdded = 0, linesRemoved = 0;
     bool isEmpty() const { return added.isEmpty() && removed.isEmpty(); }
 };
 

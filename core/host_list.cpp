@@ -31,10 +31,6 @@ void permute(QList<QByteArray>& lines, std::vector<int>& order)
     }
 }
 
-// A row shows no more than fits on a screen many times over; a line of megabytes would
-// otherwise be decoded whole for every paint.
-constexpr qsizetype MaxShownBytes = 4096;
-
 } // namespace
 
 bool HostList::AddItem(const QString& text)
@@ -122,7 +118,12 @@ void HostList::SetItem(int position, const QString& text)
 {
     if (position < 0 || position >= Count())
         return;
-    m_lines[position] = encodeLine(text);
+    setLine(position, encodeLine(text));
+}
+
+void HostList::setLine(int position, QByteArray line)
+{
+    m_lines[position] = std::move(line);
     const QModelIndex changed = index(position);
     emit dataChanged(changed, changed);
 }

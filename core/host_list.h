@@ -19,6 +19,9 @@ public:
     // The most the list holds: the count a 16-bit signed position reaches, which the list has
     // always kept to. Positions are ints, -1 for none.
     static constexpr int MaxCount = 32767;
+    // A row shows no more than fits on a screen many times over; a line of megabytes would
+    // otherwise be decoded whole for every paint.
+    static constexpr qsizetype MaxShownBytes = 4096;
 
     using QAbstractListModel::QAbstractListModel;
 
@@ -33,6 +36,8 @@ public:
     void removeLines(const QList<int>& positions);
     // Replaces the text in place; the list is not sorted again.
     void SetItem(int position, const QString& text);
+    // The same with the line's bytes, at a position that holds an entry.
+    void setLine(int position, QByteArray line);
     int Count() const { return int(m_lines.size()); }
     int room() const { return MaxCount - Count(); }
 

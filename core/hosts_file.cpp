@@ -80,8 +80,8 @@ std::optional<FileError> takeIn(EditorState& state, const QString& path, Outside
     }
     list.removeLines(changes.removed);
     list.addLines(changes.added);
-    outside.added += changes.added.size();
-    outside.removed += changes.removed.size();
+    outside.added += changes.linesAdded;
+    outside.removed += changes.linesRemoved;
     base = {path, now.fingerprint, std::move(now.bytes)};
     return std::nullopt;
 }

@@ -63,6 +63,15 @@ private slots:
         QTest::newRow("a space") << Adding{{" "}, {"127.0.0.1   ##"}};
         QTest::newRow("pasted line breaks") << Adding{{"a\r\nb\rc\nd"}, {"127.0.0.1 a b c d ##"}};
         QTest::newRow("autosaved") << Adding{{"foo", "bar"}, {"127.0.0.1 bar ##", foo}, true};
+        // A name beyond ASCII also in the form programs look it up by, before any comment.
+        QTest::newRow("IDNA") << Adding{{"пример.рф"},
+                                        {"127.0.0.1 пример.рф xn--e1afmkfd.xn--p1ai ##"}};
+        QTest::newRow("IDNA, a comment") << Adding{
+            {"Пример.рф a.b #мой"}, {"127.0.0.1 Пример.рф xn--e1afmkfd.xn--p1ai a.b #мой ##"}};
+        QTest::newRow("IDNA, transitional too") << Adding{
+            {"straße.de ü"}, {"127.0.0.1 straße.de ü xn--strae-oqa.de strasse.de xn--tda ##"}};
+        QTest::newRow("IDNA, none for ASCII or a name none can look up")
+            << Adding{{"Ads.EXAMPLE a..рф"}, {"127.0.0.1 Ads.EXAMPLE a..рф ##"}};
         QTest::newRow("empty, autosaved all the same") << Adding{{""}, {}, true};
     }
 
@@ -102,6 +111,14 @@ private slots:
         row("two lines removed", "a\r\nb\r\nc\r\n", "b\r\n", "b\r\n", merged(0, 2));
         row("one of two equal lines removed", "a\r\na\r\nb\r\n", ab, ab, merged(0, 1));
         row("a retyped line removed there stays", "a\r\ne\r\n", "a\r\n", "a\r\nE\r\n", "");
+        // Lines that end in LF alone are one entry; inside it the merge goes line by line.
+        const QByteArray aez = "a\ne\nz\r\n";
+        row("a line added inside an entry", aez, "a\ne\ny\nz\r\n", "a\nE\ny\nz\r\n", merged(1, 0));
+        row("a line removed inside an entry", "a\ne\nb\nz\r\n", "e\nb\nz\r\n", "E\nb\nz\r\n",
+            merged(0, 1));
+        row("a retyped line removed inside an entry stays", aez, "a\nz\r\n", "a\nE\nz\r\n", "");
+        row("a retyped line changed inside an entry", aez, "a\nf\nz\r\n", "a\nE\nf\nz\r\n",
+            merged(1, 0));
         row("emptied", ab, "", ab, anew("опустел"));
         row("cut inside a line", "a\r\nbc\r\n", "a\r\nb", "a\r\nbc\r\n", cut);
         row("cut between CR and LF", ab, "a\r", ab, cut);
@@ -124,7 +141,10 @@ private slots:
         const QString file = path(QTest::currentDataTag());
         Fixture f;
         QVERIFY(f.openWithAutosave(file, o.opened));
-        f.state.hostList().SetItem(int(f.state.hostList().lines().indexOf("e")), "E");
+        // The person retypes the line e as E, an entry or a line of one.
+        for (int i = 0; i < f.state.hostList().Count(); ++i)
+            if (const auto line = f.state.hostList().lines()[i].split('\n').indexOf("e"); line >= 0)
+                f.dialogs.answers << "E", EditEntry(f.state, f.dialogs, i, int(line));
         if (o.changed == "<missing>")
             QVERIFY(QFile::remove(file));
         else if (o.changed == "<touched>")
@@ -223,17 +243,55 @@ private slots:
         QVERIFY(list.addLines(QList<QByteArray>(HostList::MaxCount - 2, "x"))
                 && !list.addLines({"a", "b", "c"}));
         QVERIFY(full.add("y") && list.addLines({"z"}) && list.Count() == HostList::MaxCount);
-        // The field keeps the name.
+        // The field keeps the name, and a text too long.
         QVERIFY(!full.add("foo"));
+        QVERIFY(!full.add(QString(MaxTypedLength + 1, 'x')) && list.Count() == HostList::MaxCount);
+        // A retyped line too long is asked for again, as it was typed.
+        const QString longest(MaxTypedLength, 'y'), longer = longest + 'y';
+        full.dialogs.answers << longer << longer << longest;
+        EditEntry(full.state, full.dialogs, 0);
+        QCOMPARE(list.Item(0), longest);
+        QCOMPARE(full.dialogs.questions.last(),
+                 "Редактирование записи: Измените адресс [" + longer + ']');
         unsaved.setAutosaveValue(true);
         unsaved.setCurrentPath(path("missing/hosts"));
         QVERIFY(AddEntry(unsaved, full.dialogs, full.saver, "foo")
                 && unsaved.hostList().Count() == 1);
         const E missing{path("missing/hosts"), E::Operation::Write, E::Reason::System, ENOENT};
-        QCOMPARE(full.dialogs.messages,
-                 QStringList({"Ошибка: Список полон: в нём уже 32767 записей, больше добавить "
-                              "нельзя. Запись «foo» не добавлена.",
-                              "Ошибка: " + missing.message()}));
+        QCOMPARE(
+            full.dialogs.messages,
+            QStringList({"Ошибка: Список полон: в нём уже 32767 записей, больше добавить "
+                         "нельзя. Запись «foo» не добавлена.",
+                         "Ошибка: Текст слишком длинный: в нём 1000001 символов, а запись "
+                         "вмещает не больше 1000000. Запись не добавлена, текст остался в поле.",
+                         "Ошибка: Текст слишком длинный: в нём 1000001 символов, а запись "
+                         "вмещает не больше 1000000. Строка осталась прежней: сократите текст.",
+                         "Ошибка: Текст слишком длинный: в нём 1000001 символов, а запись "
+                         "вмещает не больше 1000000. Строка осталась прежней: сократите текст.",
+                         "Ошибка: " + missing.message()}));
+    }
+
+    // The resolver, reading the saved file as /etc/hosts, finds each name of a pasted column of
+    // 3 000, and a name beyond ASCII by its ASCII form, as programs look it up.
+    void theResolverFindsWhatWasAdded()
+    {
+        if (QProcess::execute("unshare", {"-rm", "mount", "--bind", "/dev/null", "/etc/hosts"}))
+            QSKIP("no mount namespace of our own here");
+        QStringList names;
+        for (int i = 0; i < 3000; ++i)
+            names << QString("ads-%1.example").arg(i);
+        Fixture f;
+        QVERIFY(f.openWithAutosave(path("resolved"), "") && f.add(names.join('\n'))
+                && f.add("пример.рф") && f.state.hostList().Count() == 2);
+        QProcess getent;
+        getent.start("unshare",
+                     {"-rm", "sh", "-c",
+                      R"(mount --bind "$0" /etc/hosts && for name; do
+                                        getent ahosts "$name" | head -n 1 | cut -d ' ' -f 1; done)",
+                      path("resolved"), names[0], names[1500], names[2999],
+                      "xn--e1afmkfd.xn--p1ai"});
+        QVERIFY(getent.waitForFinished());
+        QCOMPARE(getent.readAllStandardOutput(), QByteArray("127.0.0.1\n").repeated(4));
     }
 
     void theViewHearsOfEachChange()
@@ -288,7 +346,7 @@ private slots:
         w.state.hostList().addLines({"a", "b", "c", "d"});
         QVERIFY(w.showActive());
         auto* list = w.get<HostListView>("List1");
-        const QPoint second = list->visualRect(w.state.hostList().index(1)).center();
+        const QPoint second = list->visualRect(list->model()->index(1, 0)).center();
         // With nothing selected, Down asks for the first entry; a click, for the second, which
         // retyped as z is not sorted again; a click on the selected entry opens it again; one
         // below the entries, or past the last, asks nothing; the entry at Home is emptied, and Up
@@ -308,6 +366,36 @@ private slots:
         QCOMPARE(defaults, QStringList({"a", "b", "z", "c", "d", "c", "a"}));
         QCOMPARE(w.dialogs.questions[0], QString("Редактирование записи: Измените адресс [a]"));
         QCOMPARE(entriesOf(w.state.hostList()), QStringList({"", "z", "c", "d"}));
+    }
+
+    // An entry of lines that end in LF alone shows each on a row, which is chosen and retyped as
+    // an entry is; every other byte of the entry stays. The rows follow every change of the list.
+    void anEntryOfLineFeedsIsRetypedLineByLine()
+    {
+        WindowFixture w;
+        HostList& list = w.state.hostList();
+        auto* view = w.get<HostListView>("List1");
+        QAbstractItemModelTester rows(view->model());
+        const QByteArray system = "127.0.0.1 localhost\n\u00a0\u2028\n::1 localhost\n";
+        QVERIFY(list.addLines({"b", system, "z"}) && w.showActive());
+        w.dialogs.answers << "::1 пример.рф" << std::nullopt << "B";
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                          view->visualRect(view->model()->index(2, 0)).center());
+        QTest::keyClick(view, Qt::Key_Down);
+        QTest::keyClick(view, Qt::Key_Down);
+        QCOMPARE(w.dialogs.questions.join(' ').remove("Редактирование записи: Измените адресс "),
+                 QString("[::1 localhost] [] [b]"));
+        QCOMPARE(
+            list.lines(),
+            QList<QByteArray>({"127.0.0.1 localhost\n\u00a0\u2028\n::1 пример.рф\n", "B", "z"}));
+        list.SetItem(1, "B\nC\nD");
+        list.SetItem(0, "one");
+        list.SetItem(1, "B");
+        list.AddItem("a\nb");
+        QStringList shown;
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            shown << view->model()->index(row, 0).data().toString();
+        QCOMPARE(shown, QStringList({"a", "b", "one", "B", "z"}));
     }
 
     void open_data()

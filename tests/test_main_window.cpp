@@ -160,6 +160,10 @@ private slots:
         QTest::keyClick(text, Qt::Key_Return);
         QCOMPARE(w.state.hostList().Item(0),
                  QString("127.0.0.1 ads.example 6.6.6.6 shop.example  ##"));
+        // Past Qt's 32767 characters, nothing is cut.
+        qApp->clipboard()->setText(QString("ads-0000.example\n").repeated(3000));
+        QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(text->text(), QString("ads-0000.example ").repeated(3000));
         auto* rows = static_cast<QStyledItemDelegate*>(w.get<QListView>("List1")->itemDelegate());
         QCOMPARE(rows->displayText(QString("a\nb\tc\rd ") + QChar(0) + QChar(0x2028), {}),
                  QString("a↵b→c¤d ¤↵"));

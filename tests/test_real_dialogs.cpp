@@ -44,6 +44,8 @@ private slots:
         QTest::newRow("cancelled") << Prompt{.entry = "old", .reply = std::nullopt};
         QTest::newRow("a line feed, unchanged") << Prompt{.entry = "a\nb", .reply = "a\nb"};
         QTest::newRow("too long to show, unchanged") << Prompt{.entry = longer, .reply = longer};
+        QTest::newRow("typed after that")
+            << Prompt{.entry = longer, .typed = "y", .reply = longer + 'y'};
         QTest::newRow("a pasted line break") << Prompt{.pasted = "a\r\nb\rc", .reply = "a b c"};
         QTest::newRow("typed after \\n") << Prompt{.entry = "a\nb", .typed = "c", .reply = "a\nbc"};
         QTest::newRow("wide letters, unchanged") << Prompt{.entry = wide, .reply = wide};

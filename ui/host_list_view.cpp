@@ -12,11 +12,11 @@ HostListView::HostListView(QWidget* parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Every row is one line of the same height, so 32767 entries scroll without measuring each.
+    // Every row is one line of the same height, so many rows scroll without measuring each.
     setUniformItemSizes(true);
     setItemDelegate(new EntryDelegate(this));
     connect(this, &QListView::clicked, this,
-            [this](const QModelIndex& index) { emit entryChosen(index.row()); });
+            [this](const QModelIndex& index) { emit rowChosen(index.row()); });
 }
 
 int HostListView::selectedRow() const
@@ -31,7 +31,7 @@ void HostListView::keyPressEvent(QKeyEvent* event)
     QListView::keyPressEvent(event);
     const int after = selectedRow();
     if (after >= 0 && after != before)
-        emit entryChosen(after);
+        emit rowChosen(after);
 }
 
 void HostListView::focusInEvent(QFocusEvent* event)

@@ -13,9 +13,9 @@ public:
     explicit HostListView(QWidget* parent = nullptr);
 
 signals:
-    // The person clicked an entry (also the selected one) or moved the selection with a key.
+    // The person clicked a row (also the selected one) or moved the selection with a key.
     // Changes the program makes itself raise nothing.
-    void entryChosen(int position);
+    void rowChosen(int row);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

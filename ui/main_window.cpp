@@ -22,6 +22,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <limits>
 
 namespace zarvello {
 
@@ -79,8 +80,10 @@ MainWindow::MainWindow(Dialogs& dialogs, Saver& saver, QWidget* parent)
 
     // The event wiring, all of it.
     connect(Command1, &QPushButton::clicked, this, &MainWindow::addEntry);
-    connect(List1, &HostListView::entryChosen, this,
-            [this](int position) { EditEntry(m_state, m_dialogs, position); });
+    connect(List1, &HostListView::rowChosen, this, [this](int row) {
+        const HostRows::Place at = m_rows.place(row);
+        EditEntry(m_state, m_dialogs, at.entry, at.line);
+    });
     connect(open, &QAction::triggered, this, [this] { OpenCommand(m_state, dlgFile, m_dialogs); });
     connect(save, &QAction::triggered, this, [this] { SaveCommand(m_state, m_dialogs, m_saver); });
     connect(save_as, &QAction::triggered, this,
@@ -108,7 +111,7 @@ void MainWindow::buildControls()
 
     List1 = new HostListView(client);
     List1->setObjectName("List1");
-    List1->setModel(&m_state.hostList());
+    List1->setModel(&m_rows);
     List1->setAccessibleName(QStringLiteral("Строки файла hosts"));
     List1->setAccessibleDescription(QStringLiteral("Щелчок по строке открывает её для правки"));
 
@@ -116,6 +119,8 @@ void MainWindow::buildControls()
     Text1->setObjectName("Text1");
     Text1->setAccessibleName(QStringLiteral("Имя хоста для блокировки"));
     Text1->setValidator(new OneLineValidator(Text1));
+    // Qt cuts a paste at 32767 characters without a word; a text too long is refused, and kept.
+    Text1->setMaxLength(std::numeric_limits<int>::max());
 
     Command1 = new QPushButton(QStringLiteral("Добавить"), client);
     Command1->setObjectName("Command1");

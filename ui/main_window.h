@@ -5,6 +5,7 @@
 
 #include "editor_state.h"
 #include "file_commands.h"
+#include "host_rows.h"
 #include "saver.h"
 
 #include <QMainWindow>
@@ -44,6 +45,7 @@ private:
     void openFileMenu();
 
     EditorState m_state;
+    HostRows m_rows{m_state.hostList()};
     Dialogs& m_dialogs;
     Saver& m_saver;
     QWidget* m_focusBeforeWait = nullptr;

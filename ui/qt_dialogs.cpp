@@ -13,6 +13,8 @@
 #include <QMimeDatabase>
 #include <QScreen>
 
+#include <limits>
+
 namespace zarvello {
 
 namespace {
@@ -148,6 +150,8 @@ std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& 
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);
     if (auto* field = dialog.findChild<QLineEdit*>()) {
+        // A long line is neither cut where it is shown nor where it is typed.
+        field->setMaxLength(std::numeric_limits<int>::max());
         auto* validator = new OneLineValidator(field);
         validator->expect(defaultText);
         field->setValidator(validator);
@@ -165,8 +169,7 @@ std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& 
         const int screen = dialog.screen()->availableGeometry().width() * 9 / 10;
         field->setMinimumWidth(std::min(textWidth + frame, screen));
     }
-    // The field holds at most maxLength() characters and cuts a longer entry; text accepted as
-    // it was shown is the entry as it was.
+    // Text accepted as it was shown is the line as it was, whatever the field made of it.
     const QString shown = dialog.textValue();
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;

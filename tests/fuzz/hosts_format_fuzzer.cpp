@@ -18,16 +18,29 @@ static void checkMerge(const QList<QByteArray>& lines)
     const QList<int> positions = QList{-1} + changes.removed << int(list.size());
     check(std::ranges::adjacent_find(positions, std::greater_equal()) == positions.end(),
           "removals out of order or outside the list");
+    // Entries of lines that end in LF alone are merged line by line: each line another program put
+    // into one is kept. The rest are merged as lines.
     QHash<QByteArray, qsizetype> merged, wanted;
+    QSet<QByteArray> inside, based;
     for (const QByteArray& line : list + changes.added)
         ++merged[line];
     for (const int position : changes.removed)
         --merged[list.at(position)];
+    for (auto entry = merged.cbegin(); entry != merged.cend(); ++entry)
+        for (const QByteArray& line :
+             entry.value() > 0 ? entry.key().split('\n') : QByteArrayList())
+            inside << line;
     for (const QByteArray& line : list + current)
         ++wanted[line];
-    for (const QByteArray& line : base)
+    for (const QByteArray& line : base) {
         --wanted[line];
-    const auto none = [](auto count) { return count.value() <= 0; };
+        for (const QByteArray& part : line.split('\n'))
+            based << part;
+    }
+    for (const QByteArray& line : current)
+        for (const QByteArray& part : line.contains('\n') ? line.split('\n') : QByteArrayList())
+            check(based.contains(part) || inside.contains(part), "a line inside an entry lost");
+    const auto none = [](auto count) { return count.value() <= 0 || count.key().contains('\n'); };
     merged.removeIf(none);
     wanted.removeIf(none);
     check(merged == wanted, "the merge lost or made up a line");
@@ -57,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(AddEntry(state, dialogs, saver, typed), "adding the typed name");
     QList<QByteArray> expected = lines;
     if (!typed.isEmpty())
-        expected << encodeLine(blockingPrefix + oneLine(typed) + entryTag);
+        expected << encodeLine(blockingPrefix + withAsciiForms(oneLine(typed)) + entryTag);
     check(list.lines() == referenceOrder(expected), "not the case-folded order");
     check(std::ranges::none_of(list.lines(), [](const QByteArray& l) { return l.contains('\r'); }),
           "a typed name on more than one line");
