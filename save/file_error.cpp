@@ -83,6 +83,11 @@ QString reasonText(FileError::Reason reason, int systemError)
     case Reason::KernelInterface:
         return QStringLiteral("это не файл на диске, а файл ядра, а с правами администратора "
                               "программа пишет только файлы на дисках");
+    case Reason::PersonsDisk:
+        return QStringLiteral("путь идёт через диск, подключённый без права запуска от имени "
+                              "владельца (nosuid), как подключают флешки, карты памяти и образы "
+                              "дисков, а с правами администратора программа пишет только на "
+                              "диски системы");
     case Reason::UnshowableName:
         return QStringLiteral("в его имени есть знаки, которые запрос пароля не покажет как есть: "
                               "управляющие, невидимые или не UTF-8");

@@ -26,6 +26,7 @@ struct FileError {
         Busy,             // the helper of an earlier save of the file is still at work
         ChangedMeanwhile, // another program changed the file between reading it and replacing it
         CopyLeft,         // saved, but our temporary copy beside the file could not be removed
+        PersonsDisk,      // as root: a folder on a mount without set-user-ID, as a person's disk
         NoAnswer,         // the administrator's helper did not answer; the last, as the protocol
                           // knows
     };

@@ -17,6 +17,7 @@
 #include <memory>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -130,6 +131,14 @@ bool holdsFiles(int fd)
     }
 }
 
+// A file system mounted without set-user-ID programs, as udisks and a "user" entry of fstab always
+// mount a disk a person brings: who made it decides what it says of owners, root's among them.
+bool mountedByAPerson(int fd)
+{
+    struct statfs info {};
+    return ::fstatfs(fd, &info) != 0 || (info.f_flags & ST_NOSUID);
+}
+
 std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
 {
     const bool forAnother = rules == Rules::ForAnotherPerson;
@@ -142,6 +151,8 @@ std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
         // process's fd or cwd link, to a file of the person's choosing that the prompt never named.
         if (forAnother && !holdsFiles(folder.get()))
             return Refusal{EACCES, FileError::Reason::KernelInterface};
+        if (forAnother && mountedByAPerson(folder.get()))
+            return Refusal{EACCES, FileError::Reason::PersonsDisk};
         if (forAnother && !onlyChangedBy(folder.get(), 0))
             return Refusal{EACCES, FileError::Reason::UnsafeFolder};
         const QByteArray part = pending.front();
@@ -252,6 +263,8 @@ Refusal rewriteInPlace(Location& at, const QByteArray& bytes, State& state)
     // A file mounted over its name may lie on another file system than its folder.
     if (at.diskOnly && !holdsFiles(file.get()))
         return {EACCES, FileError::Reason::KernelInterface};
+    if (at.diskOnly && mountedByAPerson(file.get()))
+        return {EACCES, FileError::Reason::PersonsDisk};
     // The file opened by name must be the one located, whose links and folders were checked.
     if (info.st_dev != at.info.st_dev || info.st_ino != at.info.st_ino)
         return {ESTALE};

@@ -201,6 +201,10 @@ void addRows(const QDir& dir)
            answer(EACCES, UnsafeFolder) + "old");
     person("for a person: another user's link", "ln -s hosts /mnt/link && chown -h 1000 /mnt/link",
            "/mnt/link", answer(EACCES, UnsafeLink) + "old");
+    person("for a person: a disk the person brought",
+           "mkdir /mnt/card && mount -t tmpfs -o nosuid,mode=0755 tmpfs /mnt/card && ln -s "
+           "../hosts /mnt/card/h",
+           "/mnt/card/h", answer(EACCES, PersonsDisk) + "old");
     person("for a person: a second name", "ln /mnt/hosts /mnt/other", "/mnt/hosts",
            answer(EACCES, SeveralNames) + "old");
     // /proc's folders are root's, and a process's open file leads to any file it opened.
