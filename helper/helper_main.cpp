@@ -22,9 +22,9 @@ bool send(QByteArrayView bytes)
 }
 
 // Tells the editor why this helper will not write, and ends.
-int refuse(FileError::Reason reason)
+int refuse(FileError::Reason reason, int error = 0)
 {
-    send(protocol::encodeRefusal(reason) + '\n');
+    send(protocol::encodeRefusal(reason, error) + '\n');
     return 2;
 }
 
@@ -84,6 +84,15 @@ int main(int argc, char* argv[])
     // pkexec names the person it acts for; root's own runs keep the editor's rules.
     const Rules rules = std::getenv("PKEXEC_UID") ? Rules::ForAnotherPerson : Rules::Own;
     const QByteArray target(argv[1]);
+    // For a person, the grant is for the place the prompt showed: its folders are resolved now and
+    // held, and each save goes there or nowhere.
+    std::optional<HeldTarget> held;
+    if (rules == Rules::ForAnotherPerson) {
+        auto resolved = holdTarget(target, rules);
+        if (const FileError* error = std::get_if<FileError>(&resolved))
+            return refuse(error->reason, error->systemError);
+        held = std::move(std::get<HeldTarget>(resolved));
+    }
     if (!send(QByteArray(protocol::Greeting) + '\n'))
         return 1;
     QByteArray buffer;
@@ -95,9 +104,11 @@ int main(int argc, char* argv[])
             const protocol::Request& request = parsed.request;
             // The grant covers the file the person was shown, byte for byte.
             Fingerprint written;
-            const std::optional<FileError> result = request.path == target
-                ? writeFileSafely(target, request.content, rules, request.expected, &written)
-                : FileError::writing({}, EPERM);
+            const std::optional<FileError> result = request.path != target
+                ? FileError::writing({}, EPERM)
+                : held
+                ? writeFileSafely(*held, request.content, request.expected, &written)
+                : writeFileSafely(target, request.content, rules, request.expected, &written);
             if (!send(protocol::encodeAnswer(request.number, result, written)))
                 return 1;
             continue;

@@ -88,6 +88,8 @@ QString reasonText(FileError::Reason reason, int systemError)
                               "владельца (nosuid), как подключают флешки, карты памяти и образы "
                               "дисков, а с правами администратора программа пишет только на "
                               "диски системы");
+    case Reason::PlaceChanged:
+        return QStringLiteral("путь к нему ведёт уже не в ту папку, которую показал запрос пароля");
     case Reason::UnshowableName:
         return QStringLiteral("в его имени есть знаки, которые запрос пароля не покажет как есть: "
                               "управляющие, невидимые или не UTF-8");
@@ -178,7 +180,7 @@ QString FileError::message() const
             : QStringLiteral(" В правах администратора отказано: «%1».").arg(rightsDenial);
     else if (this->rights == Rights::Refused)
         rights = QStringLiteral(" С правами администратора его сохранить нельзя: %1.")
-                     .arg(reasonText(rightsRefusal, 0));
+                     .arg(reasonText(rightsRefusal, rightsRefusalError));
     const QString taken = outsideAdded > 0 || outsideRemoved > 0
         ? QStringLiteral(" Изменения другой программы уже взяты в список: строк добавлено — %1, "
                          "убрано — %2.")

@@ -27,6 +27,7 @@ struct FileError {
         ChangedMeanwhile, // another program changed the file between reading it and replacing it
         CopyLeft,         // saved, but our temporary copy beside the file could not be removed
         PersonsDisk,      // as root: a folder on a mount without set-user-ID, as a person's disk
+        PlaceChanged,     // as root: the path no longer leads to the folder the grant was for
         NoAnswer,         // the administrator's helper did not answer; the last, as the protocol
                           // knows
     };
@@ -49,6 +50,7 @@ struct FileError {
     qint64 maxMebibytes = 0; // the size limit, for TooLarge
     Rights rights = Rights::NotAsked;
     Reason rightsRefusal = Reason::System; // for Refused; System: the helper gave no reason
+    int rightsRefusalError = 0;            // for Refused: the helper's errno, if any
     QString rightsDenial = {};             // for Denied: the system's own words
     // For a failed save: lines another program had added to the file and removed from it, which
     // the list took in before the save.

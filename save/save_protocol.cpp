@@ -125,16 +125,19 @@ std::optional<FileError::Reason> refusedTarget(QByteArrayView path)
     return std::nullopt;
 }
 
-QByteArray encodeRefusal(FileError::Reason reason)
+QByteArray encodeRefusal(FileError::Reason reason, int error)
 {
-    return "refused " + QByteArray::number(int(reason));
+    return "refused " + QByteArray::number(int(reason)) + ' ' + QByteArray::number(error);
 }
 
-std::optional<FileError::Reason> decodeRefusal(QByteArrayView line)
+std::optional<Refusal> decodeRefusal(QByteArrayView line)
 {
-    const auto reason =
-        line.startsWith("refused ") ? number(line.sliced(8), int(LastReason)) : std::nullopt;
-    return reason ? std::optional(FileError::Reason(*reason)) : std::nullopt;
+    const QList<QByteArray> fields = line.toByteArray().split(' ');
+    const auto reason = number(fields.value(1), int(LastReason));
+    const auto error = number(fields.value(2), 4095);
+    if (fields.size() != 3 || fields[0] != "refused" || !reason || !error)
+        return std::nullopt;
+    return Refusal{FileError::Reason(*reason), int(*error)};
 }
 
 QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result,

@@ -2,8 +2,9 @@
 // What the program and its privileged helper say to each other. The helper is started for one
 // file; once running (the person has given rights) it greets, then answers each request in turn.
 //
-//   greeting: "ready\n", or "refused <reason>\n" with FileError's number of why the helper will not
-//             write the file it was started for, before it ends
+//   greeting: "ready\n", or "refused <reason> <errno>\n" with FileError's number of why the helper
+//             will not write the file it was started for, and the errno (0 for none), before it
+//             ends
 //   request:  "<number> <path bytes> <content bytes> <expected>\n" in decimal, then the path, then
 //             the content; expected is the file as the content was made from it, a fingerprint,
 //             or "-" where nothing is to be checked
@@ -51,10 +52,16 @@ QByteArray encodeRequest(quint64 number, const QByteArray& path, const QByteArra
 // (the Unicode categories Cc, Cf, Zl and Zp: controls, bidi and zero-width marks, line breaks).
 std::optional<FileError::Reason> refusedTarget(QByteArrayView path);
 
+// Why the helper will not write the file it was started for: one of FileError's reasons, and the
+// errno, if any, of the resolution that failed.
+struct Refusal {
+    FileError::Reason reason = FileError::Reason::System;
+    int error = 0;
+};
 // The line, without its line feed, in which the helper refuses its file instead of greeting.
-QByteArray encodeRefusal(FileError::Reason reason);
-// The reason such a line gives; nothing when it is not one.
-std::optional<FileError::Reason> decodeRefusal(QByteArrayView line);
+QByteArray encodeRefusal(FileError::Reason reason, int error = 0);
+// What such a line gives; nothing when it is not one.
+std::optional<Refusal> decodeRefusal(QByteArrayView line);
 
 QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result,
                         const Fingerprint& written = {});

@@ -134,7 +134,7 @@ private slots:
         // The test runs with a value in LC_MESSAGES that pkexec would refuse to start with.
         row("the editor's environment left behind", "echo \"[${LC_MESSAGES-}]\" >&2; exit 127",
             {O::Denied, {}, {}, "[]"});
-        row("the helper refuses, saying why", "echo refused 11; exit 2",
+        row("the helper refuses, saying why", "echo refused 11 0; exit 2",
             {O::Refused, {}, R::LimitsLowered});
         row("the helper refuses, saying nothing", "exit 2", {O::Refused, {}, R::System});
         row("the helper never greets", "cat >/dev/null", {O::NotGiven});
