@@ -71,8 +71,12 @@ struct FileError {
     QString message() const;
 };
 
-// A character that hides or moves the text around it where a name is shown: the Unicode categories
-// Cc, Cf, Zl and Zp (controls, bidi and zero-width marks, line and paragraph breaks).
-bool hidesText(char32_t c);
+// A character of a name that a prompt would not show as it is: one that hides or moves the text
+// around it (the Unicode categories Cc, Cf, Zl and Zp: controls, bidi and zero-width marks, line
+// and paragraph breaks), one drawn as nothing (default-ignorable, a filler, the blank Braille
+// pattern), a space but U+0020, a code point not assigned or of private use; and, as the first or
+// last character of a component of a path, a combining mark that would join what stands before it,
+// or a space that does not show.
+bool hidesText(char32_t c, bool startsPart = false, bool endsPart = false);
 
 } // namespace zarvello

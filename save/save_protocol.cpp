@@ -120,8 +120,11 @@ std::optional<FileError::Reason> refusedTarget(QByteArrayView path)
     if (decoder.hasError() || name.toUtf8() != path)
         return FileError::Reason::UnshowableName;
     const QList<uint> characters = name.toUcs4();
-    if (std::any_of(characters.cbegin(), characters.cend(), hidesText))
-        return FileError::Reason::UnshowableName;
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        if (hidesText(characters[i], i == 0 || characters[i - 1] == '/',
+                      i + 1 == characters.size() || characters[i + 1] == '/'))
+            return FileError::Reason::UnshowableName;
+    }
     return std::nullopt;
 }
 

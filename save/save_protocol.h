@@ -48,8 +48,8 @@ QByteArray encodeRequest(quint64 number, const QByteArray& path, const QByteArra
 
 // Why the helper will not write path for a person, if it will not: IndirectPath for a path that is
 // not absolute, has an empty, "." or ".." component or a NUL byte; UnshowableName for a name that
-// is not UTF-8 or holds a character that hides or moves text where a password prompt shows it
-// (the Unicode categories Cc, Cf, Zl and Zp: controls, bidi and zero-width marks, line breaks).
+// is not UTF-8 or holds a character that a password prompt would not show as it is (hidesText()).
+// Letters that look like others (a Cyrillic "о" in "hоsts") pass: the folders shown are real.
 std::optional<FileError::Reason> refusedTarget(QByteArrayView path);
 
 // Why the helper will not write the file it was started for: one of FileError's reasons, and the

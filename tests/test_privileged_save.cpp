@@ -120,8 +120,10 @@ private slots:
     void aNameThePromptCannotShowIsNotWritten()
     {
         const QStringList before = QDir("/mnt").entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-        for (const QByteArray& name : {QByteArray("sudoers\x1b[7Dgranted"), QByteArray("g\xff"),
-                                       QByteArray("\xe2\x80\xaeg"), QByteArray("g\xe2\x80\xa8")}) {
+        for (const QByteArray& name :
+             {QByteArray("sudoers\x1b[7Dgranted"), QByteArray("g\xff"), QByteArray("\xe2\x80\xaeg"),
+              QByteArray("g\xe2\x80\xa8"), QByteArray("\xe3\x85\xa4"), QByteArray("g\xc2\xa0"),
+              QByteArray("g\xe2\x80\x83")}) {
             const QByteArray target = "/mnt/" + name;
             QString octal; // as printf reads it, so that no byte is lost on the way
             for (const char byte : target)
