@@ -11,7 +11,8 @@
 //   answer:   "<number> ok <fingerprint>\n" with the file's as written, or "<number> error <errno>
 //             <reason> <file state>\n" with FileError's numbers; the number is the request's, so
 //             that an answer is never taken for another
-//   fingerprint: "<device>,<inode>,<size>,<modified>,<changed>" in decimal, the times signed
+//   fingerprint: "<device>,<inode>,<size>,<modified>,<m. ns>,<changed>,<c. ns>" in decimal, each
+//             time in signed seconds and then its nanoseconds
 #pragma once
 
 #include "file_error.h"

@@ -260,6 +260,27 @@ private slots:
         QCOMPARE(reason ? int(*reason) : -1, refusal);
     }
 
+    // A file's times, whatever they are, cross to the helper and back as they were, and no two
+    // times make one fingerprint: seconds over the whole of 64 bits, nanoseconds over a second.
+    void fingerprintsForEveryTime()
+    {
+        const qint64 least = std::numeric_limits<qint64>::min(), most = -(least + 1);
+        QList<Fingerprint> seen;
+        for (const qint64 seconds : {least, least + 1, -(1LL << 33), -1LL, 0LL, 1LL << 55, most}) {
+            for (const long nanoseconds : {0L, 1L, 999999999L}) {
+                struct stat info {};
+                info.st_mtim = {seconds, nanoseconds}, info.st_ctim = {-seconds - 1, nanoseconds};
+                const Fingerprint sent = Fingerprint::from(info);
+                Fingerprint got;
+                std::optional<FileError> error;
+                QVERIFY(protocol::decodeAnswer(protocol::encodeAnswer(1, {}, sent).chopped(1), 1,
+                                               {}, error, got));
+                QVERIFY(got == sent && !seen.contains(sent));
+                seen << sent;
+            }
+        }
+    }
+
     // Each failure in the person's words: the file, what failed, why, and what the file holds now.
     void messages_data()
     {
