@@ -4,6 +4,7 @@
 
 #include <QList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -83,9 +84,18 @@ QString reasonText(FileError::Reason reason, int systemError)
     case Reason::KernelInterface:
         return QStringLiteral("это не файл на диске, а файл ядра, а с правами администратора "
                               "программа пишет только файлы на дисках");
+    case Reason::PersonsDisk:
+        return QStringLiteral("путь идёт через диск, подключённый без права запуска от имени "
+                              "владельца (nosuid), как подключают флешки, карты памяти и образы "
+                              "дисков, а с правами администратора программа пишет только на "
+                              "диски системы");
+    case Reason::PlaceChanged:
+        return QStringLiteral("путь к нему ведёт уже не в ту папку, которую показал запрос пароля");
     case Reason::UnshowableName:
         return QStringLiteral("в его имени есть знаки, которые запрос пароля не покажет как есть: "
-                              "управляющие, невидимые или не UTF-8");
+                              "управляющие, невидимые, пробелы, кроме обычного внутри имени, "
+                              "надстрочные знаки в начале имени, знаки, не назначенные в Юникоде "
+                              "или для частного использования, или байты не UTF-8");
     case Reason::IndirectPath:
         return QStringLiteral("путь к нему не прямой: относительный или с «.», «..» или пустыми "
                               "частями");
@@ -112,8 +122,11 @@ QString reasonText(FileError::Reason reason, int systemError)
 QString visible(const QString& path)
 {
     QString shown;
-    for (const char32_t c : path.toUcs4()) {
-        if (hidesText(c))
+    const QList<uint> characters = path.toUcs4();
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        const char32_t c = characters[i];
+        if (hidesText(c, i == 0 || characters[i - 1] == '/',
+                      i + 1 == characters.size() || characters[i + 1] == '/'))
             shown += QStringLiteral("\\u{%1}").arg(QString::number(uint(c), 16).toUpper());
         else
             shown += QString::fromUcs4(&c, 1);
@@ -123,11 +136,40 @@ QString visible(const QString& path)
 
 } // namespace
 
-bool hidesText(char32_t c)
+bool hidesText(char32_t c, bool startsPart, bool endsPart)
 {
-    const QChar::Category category = QChar::category(c);
-    return category == QChar::Other_Control || category == QChar::Other_Format
-        || category == QChar::Separator_Line || category == QChar::Separator_Paragraph;
+    // Unicode's Default_Ignorable_Code_Point, which Qt 6.4 does not tell: shown as nothing,
+    // whatever their category (the Hangul fillers among them).
+    constexpr std::pair<char32_t, char32_t> Ignorable[] = {
+        {0x00AD, 0x00AD},   {0x034F, 0x034F}, {0x061C, 0x061C},   {0x115F, 0x1160},
+        {0x17B4, 0x17B5},   {0x180B, 0x180F}, {0x200B, 0x200F},   {0x202A, 0x202E},
+        {0x2060, 0x206F},   {0x3164, 0x3164}, {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},
+        {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFF8}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
+        {0xE0000, 0xE0FFF},
+    };
+    constexpr char32_t BlankBraille = 0x2800;
+    if (c == BlankBraille || std::any_of(std::begin(Ignorable), std::end(Ignorable), [c](auto r) {
+            return c >= r.first && c <= r.second;
+        }))
+        return true;
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    case QChar::Separator_Space:
+        return c != U' ' || endsPart;
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return startsPart;
+    default:
+        return false;
+    }
 }
 
 QString FileError::message() const
@@ -173,7 +215,7 @@ QString FileError::message() const
             : QStringLiteral(" В правах администратора отказано: «%1».").arg(rightsDenial);
     else if (this->rights == Rights::Refused)
         rights = QStringLiteral(" С правами администратора его сохранить нельзя: %1.")
-                     .arg(reasonText(rightsRefusal, 0));
+                     .arg(reasonText(rightsRefusal, rightsRefusalError));
     const QString taken = outsideAdded > 0 || outsideRemoved > 0
         ? QStringLiteral(" Изменения другой программы уже взяты в список: строк добавлено — %1, "
                          "убрано — %2.")

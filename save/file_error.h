@@ -26,6 +26,8 @@ struct FileError {
         Busy,             // the helper of an earlier save of the file is still at work
         ChangedMeanwhile, // another program changed the file between reading it and replacing it
         CopyLeft,         // saved, but our temporary copy beside the file could not be removed
+        PersonsDisk,      // as root: a folder on a mount without set-user-ID, as a person's disk
+        PlaceChanged,     // as root: the path no longer leads to the folder the grant was for
         NoAnswer,         // the administrator's helper did not answer; the last, as the protocol
                           // knows
     };
@@ -48,6 +50,7 @@ struct FileError {
     qint64 maxMebibytes = 0; // the size limit, for TooLarge
     Rights rights = Rights::NotAsked;
     Reason rightsRefusal = Reason::System; // for Refused; System: the helper gave no reason
+    int rightsRefusalError = 0;            // for Refused: the helper's errno, if any
     QString rightsDenial = {};             // for Denied: the system's own words
     // For a failed save: lines another program had added to the file and removed from it, which
     // the list took in before the save.
@@ -68,8 +71,12 @@ struct FileError {
     QString message() const;
 };
 
-// A character that hides or moves the text around it where a name is shown: the Unicode categories
-// Cc, Cf, Zl and Zp (controls, bidi and zero-width marks, line and paragraph breaks).
-bool hidesText(char32_t c);
+// A character of a name that a prompt would not show as it is: one that hides or moves the text
+// around it (the Unicode categories Cc, Cf, Zl and Zp: controls, bidi and zero-width marks, line
+// and paragraph breaks), one drawn as nothing (default-ignorable, a filler, the blank Braille
+// pattern), a space but U+0020, a code point not assigned or of private use; and, as the first or
+// last character of a component of a path, a combining mark that would join what stands before it,
+// or a space that does not show.
+bool hidesText(char32_t c, bool startsPart = false, bool endsPart = false);
 
 } // namespace zarvello

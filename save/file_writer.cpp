@@ -17,6 +17,7 @@
 #include <memory>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -130,6 +131,14 @@ bool holdsFiles(int fd)
     }
 }
 
+// A file system mounted without set-user-ID programs, as udisks and a "user" entry of fstab always
+// mount a disk a person brings: who made it decides what it says of owners, root's among them.
+bool mountedByAPerson(int fd)
+{
+    struct statfs info {};
+    return ::fstatfs(fd, &info) != 0 || (info.f_flags & ST_NOSUID);
+}
+
 std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
 {
     const bool forAnother = rules == Rules::ForAnotherPerson;
@@ -142,6 +151,8 @@ std::variant<Location, Refusal> locate(QByteArrayView path, Rules rules)
         // process's fd or cwd link, to a file of the person's choosing that the prompt never named.
         if (forAnother && !holdsFiles(folder.get()))
             return Refusal{EACCES, FileError::Reason::KernelInterface};
+        if (forAnother && mountedByAPerson(folder.get()))
+            return Refusal{EACCES, FileError::Reason::PersonsDisk};
         if (forAnother && !onlyChangedBy(folder.get(), 0))
             return Refusal{EACCES, FileError::Reason::UnsafeFolder};
         const QByteArray part = pending.front();
@@ -252,6 +263,8 @@ Refusal rewriteInPlace(Location& at, const QByteArray& bytes, State& state)
     // A file mounted over its name may lie on another file system than its folder.
     if (at.diskOnly && !holdsFiles(file.get()))
         return {EACCES, FileError::Reason::KernelInterface};
+    if (at.diskOnly && mountedByAPerson(file.get()))
+        return {EACCES, FileError::Reason::PersonsDisk};
     // The file opened by name must be the one located, whose links and folders were checked.
     if (info.st_dev != at.info.st_dev || info.st_ino != at.info.st_ino)
         return {ESTALE};
@@ -549,24 +562,18 @@ Refusal replace(Location& at, const QByteArray& bytes, State& state)
 
 } // namespace
 
-std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArray& bytes,
-                                         Rules rules, const std::optional<Fingerprint>& expected,
-                                         Fingerprint* written)
+namespace {
+
+// The checks and the save once the file is located.
+std::optional<FileError> writeLocated(Location& at, FileError& failure, const QByteArray& bytes,
+                                      Rules rules, const std::optional<Fingerprint>& expected,
+                                      Fingerprint* written)
 {
-    FileError failure{QFile::decodeName(path), Op::Write};
     const auto fail = [&](const Refusal& refusal) -> std::optional<FileError> {
         failure.reason = refusal.reason;
         failure.systemError = refusal.error;
         return failure;
     };
-    if (path.isEmpty())
-        return fail({ENOENT});
-    if (bytes.size() > MaxHostsFileSize)
-        return fail({EFBIG});
-    auto located = locate(path, rules);
-    if (const Refusal* refusal = std::get_if<Refusal>(&located))
-        return fail(*refusal);
-    Location& at = std::get<Location>(located);
     at.expected = expected;
     if (at.exists && S_ISDIR(at.info.st_mode))
         return fail({EISDIR});
@@ -586,6 +593,77 @@ std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArra
         return std::nullopt;
     }
     return fail(refusal);
+}
+
+FileError failed(const QByteArray& path, const Refusal& refusal)
+{
+    return FileError::writing(QFile::decodeName(path), refusal.error, refusal.reason);
+}
+
+// One folder: the same inode on the same mount, since a disk mounted again is another mount.
+bool sameFolder(int one, int other)
+{
+    struct statx a {
+    }, b{};
+    const auto of = [](int fd, struct statx& info) {
+        return ::statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &info) == 0
+            && (info.stx_mask & STATX_MNT_ID);
+    };
+    return of(one, a) && of(other, b) && a.stx_dev_major == b.stx_dev_major
+        && a.stx_dev_minor == b.stx_dev_minor && a.stx_ino == b.stx_ino
+        && a.stx_mnt_id == b.stx_mnt_id;
+}
+
+} // namespace
+
+std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArray& bytes,
+                                         Rules rules, const std::optional<Fingerprint>& expected,
+                                         Fingerprint* written)
+{
+    if (path.isEmpty())
+        return failed(path, {ENOENT});
+    if (bytes.size() > MaxHostsFileSize)
+        return failed(path, {EFBIG});
+    auto located = locate(path, rules);
+    if (const Refusal* refusal = std::get_if<Refusal>(&located))
+        return failed(path, *refusal);
+    FileError failure{QFile::decodeName(path), Op::Write};
+    return writeLocated(std::get<Location>(located), failure, bytes, rules, expected, written);
+}
+
+std::variant<HeldTarget, FileError> holdTarget(const QByteArray& path, Rules rules)
+{
+    if (path.isEmpty())
+        return failed(path, {ENOENT});
+    auto located = locate(path, rules);
+    if (const Refusal* refusal = std::get_if<Refusal>(&located))
+        return failed(path, *refusal);
+    Location& at = std::get<Location>(located);
+    return HeldTarget{path, std::move(at.folder), at.name, rules};
+}
+
+std::optional<FileError> writeFileSafely(const HeldTarget& target, const QByteArray& bytes,
+                                         const std::optional<Fingerprint>& expected,
+                                         Fingerprint* written)
+{
+    if (bytes.size() > MaxHostsFileSize)
+        return failed(target.path, {EFBIG});
+    auto located = locate(target.path, target.rules);
+    if (const Refusal* refusal = std::get_if<Refusal>(&located))
+        return failed(target.path, *refusal);
+    Location& at = std::get<Location>(located);
+    if (at.name != target.name || !sameFolder(at.folder.get(), target.folder.get()))
+        return failed(target.path, {ESTALE, FileError::Reason::PlaceChanged});
+    // The name is looked up afresh in the held folder: a save by rename left a new file there.
+    at.folder = Descriptor(::fcntl(target.folder.get(), F_DUPFD_CLOEXEC, 0));
+    at.exists = ::fstatat(at.folder.get(), at.name.constData(), &at.info, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!at.exists && errno != ENOENT)
+        return failed(target.path, {errno});
+    // A link laid there since is no file of the grant's, and none the resolution just followed.
+    if (at.exists && S_ISLNK(at.info.st_mode))
+        return failed(target.path, {ESTALE, FileError::Reason::PlaceChanged});
+    FileError failure{QFile::decodeName(target.path), Op::Write};
+    return writeLocated(at, failure, bytes, target.rules, expected, written);
 }
 
 } // namespace zarvello

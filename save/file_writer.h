@@ -2,6 +2,7 @@
 // Replacing a file's content so that no failure, crash or planted link costs the old file.
 #pragma once
 
+#include "descriptor.h"
 #include "file_error.h"
 #include "fingerprint.h"
 #include "size_limit.h"
@@ -10,6 +11,7 @@
 #include <QString>
 
 #include <optional>
+#include <variant>
 
 namespace zarvello {
 
@@ -44,6 +46,24 @@ namespace zarvello {
 enum class Rules { Own, ForAnotherPerson };
 std::optional<FileError> writeFileSafely(const QByteArray& path, const QByteArray& bytes,
                                          Rules rules = Rules::Own,
+                                         const std::optional<Fingerprint>& expected = {},
+                                         Fingerprint* written = nullptr);
+
+// The place a grant covers: the folder that holds the file at path, resolved once as a save
+// resolves it, held open, and the file's name there.
+struct HeldTarget {
+    QByteArray path;
+    Descriptor folder;
+    QByteArray name;
+    Rules rules = Rules::Own;
+};
+// Resolves path's folders, or fails as writeFileSafely() would.
+std::variant<HeldTarget, FileError> holdTarget(const QByteArray& path, Rules rules);
+// As writeFileSafely() to target.path, where that path, resolved again, still leads to the held
+// folder itself (the same folder on the same mount), in which the file's name is looked up afresh;
+// else refused with ESTALE and PlaceChanged: a mount laid over a folder on the way, a folder
+// renamed or a link pointed elsewhere since the grant.
+std::optional<FileError> writeFileSafely(const HeldTarget& target, const QByteArray& bytes,
                                          const std::optional<Fingerprint>& expected = {},
                                          Fingerprint* written = nullptr);
 

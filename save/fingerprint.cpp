@@ -8,11 +8,9 @@ namespace zarvello {
 
 Fingerprint Fingerprint::from(const struct stat& info)
 {
-    const auto nanoseconds = [](const timespec& t) {
-        return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-    };
-    return Fingerprint{info.st_dev, info.st_ino, info.st_size, nanoseconds(info.st_mtim),
-                       nanoseconds(info.st_ctim)};
+    const auto time = [](const timespec& t) { return Time{qint64(t.tv_sec), qint64(t.tv_nsec)}; };
+    return Fingerprint{info.st_dev, info.st_ino, info.st_size, time(info.st_mtim),
+                       time(info.st_ctim)};
 }
 
 Fingerprint Fingerprint::of(const QString& path)

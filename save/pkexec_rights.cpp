@@ -134,7 +134,8 @@ Rights::Result PkexecRights::notGreeted(const QByteArray& line)
         return {Outcome::Denied, {}, {}, words};
     if (WEXITSTATUS(status) != HelperRefused)
         return {Outcome::NotGiven};
-    return refused(protocol::decodeRefusal(line).value_or(FileError::Reason::System));
+    const protocol::Refusal refusal = protocol::decodeRefusal(line).value_or(protocol::Refusal{});
+    return {Outcome::Refused, {}, refusal.reason, {}, {}, refusal.error};
 }
 
 bool PkexecRights::launch(const QByteArray& target)

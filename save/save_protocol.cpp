@@ -15,9 +15,9 @@ namespace {
 
 constexpr FileError::Reason LastReason = FileError::Reason::NoAnswer;
 
-// Three numbers of at most 20 digits and a fingerprint of five, two of them signed, three spaces
-// and a line feed.
-constexpr qsizetype MaxHeader = 3 * 20 + 5 * 20 + 2 + 4 + 3 + 1;
+// Three numbers of at most 20 digits and a fingerprint of seven, three of them signed, two of at
+// most 9 digits, six commas, three spaces and a line feed.
+constexpr qsizetype MaxHeader = 3 * 20 + 5 * 20 + 3 + 2 * 9 + 6 + 3 + 1;
 
 std::optional<quint64> number(QByteArrayView digits, quint64 limit)
 {
@@ -36,17 +36,20 @@ std::optional<quint64> number(QByteArrayView digits, quint64 limit)
 std::optional<qint64> signedNumber(QByteArrayView digits)
 {
     const bool negative = digits.startsWith('-');
-    const auto value = number(digits.sliced(negative), quint64(std::numeric_limits<qint64>::max()));
+    // The least of them, -2^63, has no positive counterpart.
+    const quint64 most = quint64(std::numeric_limits<qint64>::max()) + (negative ? 1 : 0);
+    const auto value = number(digits.sliced(negative), most);
     if (!value || (negative && *value == 0))
         return std::nullopt;
-    return negative ? -qint64(*value) : qint64(*value);
+    return negative ? qint64(0 - *value) : qint64(*value);
 }
 
 QByteArray encodeFingerprint(const Fingerprint& f)
 {
     return QByteArray::number(f.device) + ',' + QByteArray::number(f.inode) + ','
-        + QByteArray::number(f.size) + ',' + QByteArray::number(f.modified) + ','
-        + QByteArray::number(f.changed);
+        + QByteArray::number(f.size) + ',' + QByteArray::number(f.modified.seconds) + ','
+        + QByteArray::number(f.modified.nanoseconds) + ',' + QByteArray::number(f.changed.seconds)
+        + ',' + QByteArray::number(f.changed.nanoseconds);
 }
 
 std::optional<Fingerprint> decodeFingerprint(QByteArrayView text)
@@ -54,9 +57,16 @@ std::optional<Fingerprint> decodeFingerprint(QByteArrayView text)
     const QList<QByteArray> fields = text.toByteArray().split(',');
     const quint64 most = std::numeric_limits<quint64>::max();
     const auto device = number(fields.value(0), most), inode = number(fields.value(1), most);
-    const auto size = signedNumber(fields.value(2)), modified = signedNumber(fields.value(3)),
-               changed = signedNumber(fields.value(4));
-    if (fields.size() != 5 || !device || !inode || !size || *size < 0 || !modified || !changed)
+    const auto size = signedNumber(fields.value(2));
+    const auto time = [&](int at) -> std::optional<Fingerprint::Time> {
+        const auto seconds = signedNumber(fields.value(at));
+        const auto nanoseconds = number(fields.value(at + 1), 999999999);
+        if (!seconds || !nanoseconds)
+            return std::nullopt;
+        return Fingerprint::Time{*seconds, qint64(*nanoseconds)};
+    };
+    const auto modified = time(3), changed = time(5);
+    if (fields.size() != 7 || !device || !inode || !size || *size < 0 || !modified || !changed)
         return std::nullopt;
     return Fingerprint{*device, *inode, *size, *modified, *changed};
 }
@@ -120,21 +130,27 @@ std::optional<FileError::Reason> refusedTarget(QByteArrayView path)
     if (decoder.hasError() || name.toUtf8() != path)
         return FileError::Reason::UnshowableName;
     const QList<uint> characters = name.toUcs4();
-    if (std::any_of(characters.cbegin(), characters.cend(), hidesText))
-        return FileError::Reason::UnshowableName;
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        if (hidesText(characters[i], i == 0 || characters[i - 1] == '/',
+                      i + 1 == characters.size() || characters[i + 1] == '/'))
+            return FileError::Reason::UnshowableName;
+    }
     return std::nullopt;
 }
 
-QByteArray encodeRefusal(FileError::Reason reason)
+QByteArray encodeRefusal(FileError::Reason reason, int error)
 {
-    return "refused " + QByteArray::number(int(reason));
+    return "refused " + QByteArray::number(int(reason)) + ' ' + QByteArray::number(error);
 }
 
-std::optional<FileError::Reason> decodeRefusal(QByteArrayView line)
+std::optional<Refusal> decodeRefusal(QByteArrayView line)
 {
-    const auto reason =
-        line.startsWith("refused ") ? number(line.sliced(8), int(LastReason)) : std::nullopt;
-    return reason ? std::optional(FileError::Reason(*reason)) : std::nullopt;
+    const QList<QByteArray> fields = line.toByteArray().split(' ');
+    const auto reason = number(fields.value(1), int(LastReason));
+    const auto error = number(fields.value(2), 4095);
+    if (fields.size() != 3 || fields[0] != "refused" || !reason || !error)
+        return std::nullopt;
+    return Refusal{FileError::Reason(*reason), int(*error)};
 }
 
 QByteArray encodeAnswer(quint64 number, const std::optional<FileError>& result,

@@ -59,6 +59,7 @@ std::optional<FileError> Saver::save(const QString& path, const QByteArray& byte
     case Rights::Outcome::Refused:
         error->rights = FileError::Rights::Refused;
         error->rightsRefusal = granted.refusal;
+        error->rightsRefusalError = granted.refusalError;
         // The helper still at work may yet write the list it was given.
         if (granted.refusal == FileError::Reason::Busy)
             error->fileState = FileError::FileState::OldOrNew;

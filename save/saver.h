@@ -31,6 +31,7 @@ public:
         FileError::Reason refusal = FileError::Reason::System;
         QString denial = {};
         Fingerprint written = {}; // Answered with no error: the file as written
+        int refusalError = 0;     // Refused: the errno the helper gave with its reason
     };
 
     virtual ~Rights() = default;

@@ -27,6 +27,8 @@ desktop-file-validate "$share/applications/$id.desktop" || fail "desktop entry i
 appstreamcli validate --no-net "$share/metainfo/$id.metainfo.xml" || fail "metainfo invalid"
 grep -qF '>/usr/libexec/zarvello/zarvello-save-helper<' "$share/polkit-1/actions/$id.policy" ||
     fail "the action does not name the packaged helper"
+[[ $(dpkg-deb -c "$deb" | awk '$6 == "./usr/bin/zarvello" {print $1}') == -rwx--x--x ]] ||
+    fail "the program is not mode 0711, which keeps it non-dumpable from exec on"
 echo "ok: the packaged files validate"
 
 # The helper runs as root: a library path of its own could load code from where it was built.

@@ -134,7 +134,7 @@ private slots:
         // The test runs with a value in LC_MESSAGES that pkexec would refuse to start with.
         row("the editor's environment left behind", "echo \"[${LC_MESSAGES-}]\" >&2; exit 127",
             {O::Denied, {}, {}, "[]"});
-        row("the helper refuses, saying why", "echo refused 11; exit 2",
+        row("the helper refuses, saying why", "echo refused 11 0; exit 2",
             {O::Refused, {}, R::LimitsLowered});
         row("the helper refuses, saying nothing", "exit 2", {O::Refused, {}, R::System});
         row("the helper never greets", "cat >/dev/null", {O::NotGiven});
@@ -210,8 +210,9 @@ private slots:
             QTest::newRow(name) << path << refusal;
         };
         row("plain", "/etc/hosts", -1);
-        row("Cyrillic, quotes, no-break space, emoji", "/tmp/Хосты «\xc2\xa0» \xf0\x9f\x98\x80",
-            -1);
+        row("Cyrillic, CJK, quotes, emoji", "/tmp/Хосты «主机» \xf0\x9f\x98\x80", -1);
+        row("a combining mark inside a name", "/tmp/\xd0\xb8\xcc\x86", -1);
+        row("a look-alike letter: the folder shown is real", "/etc/h\xd0\xbests", -1);
         row("relative", "etc/hosts", indirect);
         row("..", "/etc/../etc/hosts", indirect);
         row(".", "/etc/./hosts", indirect);
@@ -234,6 +235,21 @@ private slots:
         row("surrogate", "/etc/\xed\xa0\x80hosts", unshowable);
         row("past U+10FFFF", "/etc/\xf4\x90\x80\x80", unshowable);
         row("cut short", "/etc/hosts\xe2\x80", unshowable);
+        row("Hangul filler", "/etc/\xe3\x85\xa4/hosts", unshowable);
+        row("Hangul choseong filler", "/etc/hosts\xe1\x85\x9f", unshowable);
+        row("Hangul jungseong filler", "/etc/hosts\xe1\x85\xa0", unshowable);
+        row("halfwidth Hangul filler", "/etc/hosts\xef\xbe\xa0", unshowable);
+        row("combining grapheme joiner", "/etc/hosts\xcd\x8f", unshowable);
+        row("Khmer inherent vowel", "/etc/hosts\xe1\x9e\xb4", unshowable);
+        row("an emoji's variation selector", "/etc/\xe2\x9d\xa4\xef\xb8\x8f", unshowable);
+        row("blank Braille pattern", "/etc/hosts\xe2\xa0\x80", unshowable);
+        row("ideographic space", "/etc/hosts\xe3\x80\x80", unshowable);
+        row("no-break space", "/etc/hosts\xc2\xa0", unshowable);
+        row("em space", "/etc/hosts\xe2\x80\x83", unshowable);
+        row("a space ending a name", "/etc /hosts", unshowable);
+        row("a combining mark starting a name", "/etc/\xcc\x81hosts", unshowable);
+        row("unassigned", "/etc/hosts\xcd\xb8", unshowable);
+        row("private use", "/etc/hosts\xee\x80\x80", unshowable);
     }
 
     void targetRules()
@@ -242,6 +258,27 @@ private slots:
         QFETCH(int, refusal);
         const auto reason = protocol::refusedTarget(path);
         QCOMPARE(reason ? int(*reason) : -1, refusal);
+    }
+
+    // A file's times, whatever they are, cross to the helper and back as they were, and no two
+    // times make one fingerprint: seconds over the whole of 64 bits, nanoseconds over a second.
+    void fingerprintsForEveryTime()
+    {
+        const qint64 least = std::numeric_limits<qint64>::min(), most = -(least + 1);
+        QList<Fingerprint> seen;
+        for (const qint64 seconds : {least, least + 1, -(1LL << 33), -1LL, 0LL, 1LL << 55, most}) {
+            for (const long nanoseconds : {0L, 1L, 999999999L}) {
+                struct stat info {};
+                info.st_mtim = {seconds, nanoseconds}, info.st_ctim = {-seconds - 1, nanoseconds};
+                const Fingerprint sent = Fingerprint::from(info);
+                Fingerprint got;
+                std::optional<FileError> error;
+                QVERIFY(protocol::decodeAnswer(protocol::encodeAnswer(1, {}, sent).chopped(1), 1,
+                                               {}, error, got));
+                QVERIFY(got == sent && !seen.contains(sent));
+                seen << sent;
+            }
+        }
     }
 
     // Each failure in the person's words: the file, what failed, why, and what the file holds now.
@@ -281,11 +318,15 @@ private slots:
         row("other errno", failed(EXFULL),
             notSaved + "системная ошибка 54 (Exchange full). Файл остался прежним.");
         FileError hidden = asked(failed(EACCES), FileError::Rights::Refused, R::UnshowableName);
-        hidden.path = "/h\x1b[2D\u202e";
+        hidden.path = "/h\x1b[2D\u202e\u3164 ";
         row("rights refused: a name shown as it is", hidden,
-            "Не удалось сохранить файл «/h\\u{1B}[2D\\u{202E}»: нет доступа. Файл остался прежним. "
+            "Не удалось сохранить файл «/h\\u{1B}[2D\\u{202E}\\u{3164}\\u{20}»: нет доступа. Файл "
+            "остался прежним. "
             "С правами администратора его сохранить нельзя: в его имени есть знаки, которые запрос "
-            "пароля не покажет как есть: управляющие, невидимые или не UTF-8.");
+            "пароля не покажет как есть: управляющие, невидимые, пробелы, кроме обычного внутри "
+            "имени, "
+            "надстрочные знаки в начале имени, знаки, не назначенные в Юникоде или для частного "
+            "использования, или байты не UTF-8.");
         row("rights denied", asked(failed(EACCES), FileError::Rights::Denied, {}, "Not authorized"),
             notSaved
                 + "нет доступа. Файл остался прежним. В правах администратора отказано: «Not "

@@ -77,7 +77,9 @@ void addRows(const QDir& dir)
     using enum FileError::Reason;
     using enum FileError::FileState;
     // The helper's refusal of the file it was started for, instead of its greeting.
-    const auto refusal = [](auto why) -> QByteArray { return protocol::encodeRefusal(why) + '\n'; };
+    const auto refusal = [](auto why, int error = 0) -> QByteArray {
+        return protocol::encodeRefusal(why, error) + '\n';
+    };
     const auto fault = [](const char* call, int error, int flags = 0, int skip = 0) {
         return QString::asprintf("%s %d %d %d", call, error, flags, skip);
     };
@@ -169,6 +171,11 @@ void addRows(const QDir& dir)
     const QByteArray lifted = "unlimited unlimited\n";
     const QByteArray raised = "ready\n" + lifted.repeated(4) + "1024 1024\n" + lifted + "1 ok\n";
     row("lowered limits raised", fault("renameat", Pause), raised, New, {}, "lowered");
+    // Nor does the caller's scheduling, nor a cgroup of the person's, which could stop it half-way.
+    row("scheduling reset", fault("renameat", Pause),
+        "ready\n0 0\nbest-effort: prio 4\n0\n1\n1 ok\n", New, {}, "scheduled");
+    row("the person's cgroup left", fault("renameat", Pause), "ready\n0\n1 ok\n" + New, {}, {},
+        "alone -m person : delegated", "/mnt/hosts");
     row("a hard limit root may not raise", {}, refusal(LimitsLowered), Old, {}, "capped");
     // Another program's change right before the file is replaced leaves it as it is, to read again.
     const QByteArray meanwhile = answer(0, ChangedMeanwhile), late = meanwhile + Old + "late";
@@ -198,23 +205,30 @@ void addRows(const QDir& dir)
     person("for a person: root's link", "ln -s hosts /mnt/link", "/mnt/link", Ok + New);
     person("for a person: a folder its group may write",
            "mkdir -m 0775 /mnt/d && ln -s /mnt/hosts /mnt/d/h", "/mnt/d/h",
-           answer(EACCES, UnsafeFolder) + "old");
+           refusal(UnsafeFolder, EACCES) + "old");
     person("for a person: another user's link", "ln -s hosts /mnt/link && chown -h 1000 /mnt/link",
-           "/mnt/link", answer(EACCES, UnsafeLink) + "old");
+           "/mnt/link", refusal(UnsafeLink, EACCES) + "old");
+    person("for a person: a disk the person brought",
+           "mkdir /mnt/card && mount -t tmpfs -o nosuid,mode=0755 tmpfs /mnt/card && ln -s "
+           "../hosts /mnt/card/h",
+           "/mnt/card/h", refusal(PersonsDisk, EACCES) + "old");
+    // The grant is for the folder the prompt showed, not for whatever is mounted there later.
+    row("for a person: a mount laid over after the grant", {}, answer(ESTALE, PlaceChanged), {}, {},
+        "alone -m person 'mkdir -m 0755 /mnt/d' covered", "/mnt/d/h");
     person("for a person: a second name", "ln /mnt/hosts /mnt/other", "/mnt/hosts",
            answer(EACCES, SeveralNames) + "old");
     // /proc's folders are root's, and a process's open file leads to any file it opened.
     person("for a person: a file by way of proc", "exec 3</mnt/hosts", "/proc/self/fd/3",
-           answer(EACCES, KernelInterface) + "old");
+           refusal(KernelInterface, EACCES) + "old");
     person("for a person: a name that is not UTF-8", R"(T=$(printf "/mnt/h\\377"))", "/mnt/h\xff",
            refusal(UnshowableName));
     // Kernel interfaces are files in folders only root may change, and no file of a disk.
-    row("for a person: the host name", {}, answer(EACCES, KernelInterface) + "before\n", {}, {},
+    row("for a person: the host name", {}, refusal(KernelInterface, EACCES) + "before\n", {}, {},
         "alone -u host_name", "/proc/sys/kernel/hostname");
     person("for a person: where the devices are",
            "mount -t tmpfs -o mode=0755 tmpfs /dev && printf old >/dev/hosts", "/dev/hosts",
-           answer(EACCES, KernelInterface) + "old");
-    row("for a person: a shared sticky folder", {}, answer(EACCES, UnsafeFolder), Old, {},
+           refusal(KernelInterface, EACCES) + "old");
+    row("for a person: a shared sticky folder", {}, refusal(UnsafeFolder, EACCES), Old, {},
         "for_person");
     // Requests the helper refuses, writing nothing.
     row("another file than granted", {}, answer(EPERM), Old, {}, R"("$HELPER" "$D/other")");
@@ -284,6 +298,8 @@ private slots:
             : c.request;
 
         QByteArray output = shell(c.command, file, request, c.fault, target);
+        if (output.startsWith("skip: "))
+            QSKIP(output.constData());
         // A save's answer gives the file as it was written: here, as it is.
         if (c.output.contains("\n1 ok\n") && c.after == New && c.path == "hosts")
             QVERIFY(output.contains(protocol::encodeAnswer(1, {}, Fingerprint::of(file))));
