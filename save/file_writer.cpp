@@ -428,13 +428,15 @@ int nameAnonymous(int folder, Temporary& temporary)
 }
 
 // The names of the file's extended attributes, all of them, or false. A file system without
-// extended attributes has none; an attribute added between the two calls (ERANGE) is a failure too.
-bool attributeNames(int fd, QList<QByteArray>& names)
+// extended attributes has none, and says so in unsupported; an attribute added between the two
+// calls (ERANGE) is a failure too.
+bool attributeNames(int fd, QList<QByteArray>& names, bool& unsupported)
 {
     names.clear();
     const ssize_t size = ::flistxattr(fd, nullptr, 0);
+    unsupported = size < 0 && errno == ENOTSUP;
     if (size <= 0)
-        return size == 0 || errno == ENOTSUP;
+        return size == 0 || unsupported;
     QByteArray list(size, Qt::Uninitialized);
     const ssize_t got = ::flistxattr(fd, list.data(), size_t(size));
     if (got < 0)
@@ -456,7 +458,8 @@ bool keepsEverything(const Location& at, int replacement)
     if (::fchown(replacement, at.info.st_uid, at.info.st_gid) != 0)
         return false;
     QList<QByteArray> kept, inherited;
-    if (!attributeNames(old.get(), kept))
+    bool oldUnsupported = false, copyUnsupported = false;
+    if (!attributeNames(old.get(), kept, oldUnsupported))
         return false;
     for (const QByteArray& name : kept) {
         const ssize_t size = ::fgetxattr(old.get(), name.constData(), nullptr, 0);
@@ -466,7 +469,10 @@ bool keepsEverything(const Location& at, int replacement)
             return false;
     }
     // What the new file got from its folder (a default ACL) and the old one did not have.
-    if (!attributeNames(replacement, inherited))
+    // Two files of one folder are on one file system: where only one of them lists, the other's
+    // ENOTSUP hides what it holds.
+    if (!attributeNames(replacement, inherited, copyUnsupported)
+        || oldUnsupported != copyUnsupported)
         return false;
     for (const QByteArray& name : inherited) {
         if (!kept.contains(name) && ::fremovexattr(replacement, name.constData()) != 0)

@@ -115,6 +115,10 @@ void addRows(const QDir& dir)
     listed("attributes not listed", fault("flistxattr", EIO), Ok, New);
     listed("an attribute added while listed", fault("flistxattr", ERANGE, 0, 1), Ok, New);
     inherited("the copy's attributes not listed", fault("flistxattr", EIO, O_WRONLY), Ok, New);
+    // Unsupported by one of two files in one folder: no file system that has no attributes.
+    listed("attributes unsupported by the old file", fault("flistxattr", ENOTSUP), Ok, New);
+    inherited("attributes unsupported by the copy", fault("flistxattr", ENOTSUP, O_WRONLY), Ok,
+              New);
     const QString unremoved = fault("renameat", EXDEV) + "; " + fault("unlinkat", EIO);
     const QByteArray copyLeft = answer(EIO, CopyLeft, Saved) + "1\n";
     row("rename refused, copy not removed", unremoved, copyLeft, New, "xattr", "save; copies");
