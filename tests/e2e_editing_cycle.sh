@@ -84,7 +84,10 @@ expect "$hosts" "# Comment Line\r\n$rest" "every line of both kept"
 
 click 60 $((menubar + 8)) # the first entry
 answer "Редактирование записи" "# edited"
+click 60 $((menubar + 9 * 14 + 8)) # with-lf, the second line of the last entry: a row of its own
+answer "Редактирование записи" "retyped"
 expect "$hosts" "# Comment Line\r\n$rest" "an edit is not saved by itself"
+rest=${rest/with-lf/retyped}
 menu 2 alt
 expect "$hosts" "# edited\r\n$rest" "Сохранить"
 menu 3 F10
