@@ -7,13 +7,26 @@
 
 using namespace zarvello::fuzz;
 
-// Three parts: the file as last read, as another program left it, and the list. Merged, the list
-// holds each line as often as it did plus what the file gained of it, less what it lost, or none.
-static void checkMerge(const QList<QByteArray>& lines)
+// The file as last read, as another program left it, and the list, each of up to five lines over
+// a few letters, where lines repeat and share beginnings: each byte adds a letter or a line feed,
+// ends a line, or goes on to the next part. Merged, the list holds each line as often as it did
+// plus what the file gained of it, less what it lost, or none.
+static void checkMerge(QByteArrayView bytes)
 {
-    const qsizetype third = lines.size() / 3;
-    const QList<QByteArray> base = lines.first(third), current = lines.sliced(third, third),
-                            list = lines.sliced(2 * third);
+    QList<QByteArray> parts[3];
+    QByteArray line;
+    int part = 0;
+    for (const char byte : bytes) {
+        const int choice = static_cast<unsigned char>(byte) % 8;
+        if (choice < 4) {
+            line += "ab\nA"[choice];
+        } else if (choice < 7 && parts[part].size() < 5) {
+            parts[part] << std::exchange(line, {});
+        } else if (choice == 7 && ++part == 3) {
+            break;
+        }
+    }
+    const QList<QByteArray>&base = parts[0], &current = parts[1], &list = parts[2];
     const FileChanges changes = fileChanges(base, current, list);
     const QList<int> positions = QList{-1} + changes.removed << int(list.size());
     check(std::ranges::adjacent_find(positions, std::greater_equal()) == positions.end(),
@@ -56,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
           "the lines are not those of the file");
     if (lines.size() >= HostList::MaxCount)
         return 0;
-    checkMerge(lines);
+    checkMerge(bytes);
 
     // Loaded in two parts, as a second Open merges, and a typed name added without a save: the
     // order one AddItem after another gives, the name on one line whatever it holds.
