@@ -93,8 +93,7 @@ FileError::Reason denialReason(const QString& words)
             || words.contains(u"org.freedesktop.DBus.Error.NameHasNoOwner")))
         return Reason::NoPolkitService;
     // No agent on the desktop: pkexec would ask on its terminal, and has none.
-    if (words.startsWith(u"Error creating textual authentication agent: ")
-        || words.startsWith(u"Error executing command as another user: No authentication agent"))
+    if (words.startsWith(u"Error creating textual authentication agent: "))
         return Reason::NoAuthenticationAgent;
     if (words.startsWith(u"Error executing command as another user: Not authorized"))
         return Reason::NotAuthorized;

@@ -135,20 +135,14 @@ private slots:
         const auto said = [](QString words) {
             return "printf '" + words.replace("'", R"('\'')") + "\\n' >&2; exit 127";
         };
-        const QString noBus = "Error getting authority: Error initializing authority: Could not "
-                              "connect: No such file or directory",
-                      notStarted = "Error getting authority: Error initializing authority: Error "
-                                   "calling StartServiceByName for org.freedesktop.PolicyKit1: "
-                                   "Launch helper exited with unknown return code 1",
-                      unknown = "GDBus.Error:org.freedesktop.DBus.Error.ServiceUnknown: The name "
+        const QString unknown = "GDBus.Error:org.freedesktop.DBus.Error.ServiceUnknown: The name "
                                 "org.freedesktop.PolicyKit1 was not provided by any .service files",
-                      asAnother = "Error executing command as another user: ",
-                      unregistered = "Error checking for authorization "
-                                     "org.freedesktop.policykit.exec: GDBus.Error:org.freedesktop."
-                                     "PolicyKit1.Error.Failed: Action "
-                                     "org.freedesktop.policykit.exec is not registered";
-        row("no polkit: no system bus", said(noBus), {O::Denied, {}, R::NoPolkitService});
-        row("no polkit: the bus cannot start it", said(notStarted),
+                      unregistered =
+                          "Error checking for authorization a: GDBus.Error:org."
+                          "freedesktop.PolicyKit1.Error.Failed: Action a is not registered";
+        row("no polkit: no system bus",
+            said("Error getting authority: Error initializing authority: Could not connect: No "
+                 "such file or directory"),
             {O::Denied, {}, R::NoPolkitService});
         // GLib's warning comes first, after a blank line.
         row("no polkit: the bus knows none",
@@ -160,11 +154,9 @@ private slots:
             said("Error creating textual authentication agent: Error opening current controlling "
                  "terminal for the process (`/dev/tty'): No such device or address"),
             {O::Denied, {}, R::NoAuthenticationAgent});
-        row("no agent, and pkexec's own disabled",
-            said(asAnother + "No authentication agent found."),
-            {O::Denied, {}, R::NoAuthenticationAgent});
         row("not authorized",
-            said(asAnother + "Not authorized\\n\\nThis incident has been reported."),
+            said("Error executing command as another user: Not authorized\\n\\nThis incident has "
+                 "been reported."),
             {O::Denied, {}, R::NotAuthorized});
         // Anything else is told in pkexec's words.
         row("no action registered", said(unregistered), {O::Denied, {}, R::System, unregistered});
@@ -352,8 +344,6 @@ private slots:
                 + "В правах администратора отказано. Изменения другой программы уже взяты в "
                   "список: строк добавлено — 1, убрано — 0. Сообщение системы: «Action is not "
                   "registered».");
-        row("rights denied, nothing said", denied(R::System),
-            unchanged + "В правах администратора отказано.");
     }
 
     void messages()
