@@ -117,6 +117,26 @@ QString reasonText(FileError::Reason reason, int systemError)
     }
 }
 
+// What came of asking for administrator rights that pkexec did not give: what was missing. The
+// file's state is told before.
+QString deniedText(FileError::Reason reason)
+{
+    using Reason = FileError::Reason;
+    switch (reason) {
+    case Reason::NoPolkitService:
+        return QStringLiteral("Права администратора спросить не у кого: в системе не работает "
+                              "служба polkit, которая их выдаёт.");
+    case Reason::NoAuthenticationAgent:
+        return QStringLiteral("Пароль администратора спросить некому: на рабочем столе не запущен "
+                              "агент polkit, программа, которая показывает запрос пароля.");
+    case Reason::NotAuthorized:
+        return QStringLiteral("В правах администратора отказано: система не дала их этому "
+                              "пользователю.");
+    default:
+        return QStringLiteral("В правах администратора отказано.");
+    }
+}
+
 // A name as the person can read it: characters that would hide or reorder what follows are
 // shown by their numbers.
 QString visible(const QString& path)
@@ -210,9 +230,7 @@ QString FileError::message() const
     if (this->rights == Rights::NotGiven)
         rights = QStringLiteral(" Права администратора не получены.");
     else if (this->rights == Rights::Denied)
-        rights = rightsDenial.isEmpty()
-            ? QStringLiteral(" В правах администратора отказано.")
-            : QStringLiteral(" В правах администратора отказано: «%1».").arg(rightsDenial);
+        rights = ' ' + deniedText(rightsRefusal);
     else if (this->rights == Rights::Refused)
         rights = QStringLiteral(" С правами администратора его сохранить нельзя: %1.")
                      .arg(reasonText(rightsRefusal, rightsRefusalError));
@@ -221,8 +239,12 @@ QString FileError::message() const
                          "убрано — %2.")
               .arg(QString::number(outsideAdded), QString::number(outsideRemoved))
         : QString();
-    return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3%4%5")
-        .arg(shown, why, outcome, rights, taken);
+    // pkexec's words, in its language and not ours, come last, as the system's.
+    const QString said = this->rights == Rights::Denied && !rightsDenial.isEmpty()
+        ? QStringLiteral(" Сообщение системы: «%1».").arg(rightsDenial)
+        : QString();
+    return QStringLiteral("Не удалось сохранить файл «%1»: %2. %3%4%5%6")
+        .arg(shown, why, outcome, rights, taken, said);
 }
 
 } // namespace zarvello

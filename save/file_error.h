@@ -30,14 +30,18 @@ struct FileError {
         PlaceChanged,     // as root: the path no longer leads to the folder the grant was for
         NoAnswer,         // the administrator's helper did not answer; the last, as the protocol
                           // knows
+        // Why pkexec gave no administrator rights, as its words tell; never the helper's.
+        NoPolkitService,       // no polkit service runs to give them, nor can be started
+        NoAuthenticationAgent, // no polkit agent on the desktop to ask for the password
+        NotAuthorized,         // polkit refused them to this user
     };
     // For a failed write: what the file on disk holds now.
     enum class FileState { Unchanged, MaybeIncomplete, WrittenNotDurable, Saved, OldOrNew };
     // For a save refused for lack of permission: what came of asking for administrator rights.
     enum class Rights {
         NotAsked,
-        NotGiven, // the person dismissed the prompt, or it could not be shown
-        Denied,   // the system refused them: a wrong password, no right to them, no agent
+        NotGiven, // the person dismissed the prompt or let it wait, or pkexec did not start
+        Denied,   // pkexec gave none: rightsRefusal says why, where known
         Refused,  // they cannot serve this file now: rightsRefusal says why
     };
 
@@ -49,9 +53,10 @@ struct FileError {
     int maxEntries = 0;      // the list's room, for TooManyEntries
     qint64 maxMebibytes = 0; // the size limit, for TooLarge
     Rights rights = Rights::NotAsked;
-    Reason rightsRefusal = Reason::System; // for Refused; System: the helper gave no reason
-    int rightsRefusalError = 0;            // for Refused: the helper's errno, if any
-    QString rightsDenial = {};             // for Denied: the system's own words
+    // For Refused and Denied: why; System: the helper or pkexec gave no reason we know.
+    Reason rightsRefusal = Reason::System;
+    int rightsRefusalError = 0; // for Refused: the helper's errno, if any
+    QString rightsDenial = {};  // for Denied of no reason we know: pkexec's own words
     // For a failed save: lines another program had added to the file and removed from it, which
     // the list took in before the save.
     qsizetype outsideAdded = 0, outsideRemoved = 0;

@@ -27,8 +27,10 @@ namespace {
 
 // An answer is a few dozen bytes; a helper that sends more without a line end is not ours.
 constexpr qsizetype MaxLine = 4096;
-// pkexec's exit statuses of its own, when it does not start the helper.
-constexpr int Dismissed = 126, NotAuthorized = 127;
+// pkexec's exit statuses of its own, when it does not start the helper: the prompt dismissed, and
+// every other refusal alike (not authorized, no agent, no polkit service), which its words tell
+// apart.
+constexpr int Dismissed = 126, NoRights = 127;
 // The helper's, for a file it will not write.
 constexpr int HelperRefused = 2;
 
@@ -49,16 +51,53 @@ bool traced()
     return at >= 0 && text.sliced(at + 11).split('\n').constFirst().trimmed() != "0";
 }
 
-// What pkexec said of its refusal: the first line it wrote (a second says the refusal was logged),
-// as the person may read it.
+// Whether a line is one of GLib's warnings, "** (process:PID): WARNING **: ...", which pkexec's
+// libraries write before its own words: polkit's, of a bus that knows no polkit service.
+bool glibWarning(QByteArrayView line)
+{
+    if (line.startsWith("** "))
+        line = line.sliced(3);
+    return line.startsWith('(') && line.contains("): ") && line.contains(" **: ");
+}
+
+// What pkexec said of its refusal: the first line of its own (a second says the refusal was
+// logged), past blank lines and GLib's warnings, as the person may read it.
 QString refusalWords(int fd)
 {
     QByteArray said(MaxLine, Qt::Uninitialized);
     const ssize_t got = ::read(fd, said.data(), size_t(said.size()));
     said.resize(std::max<ssize_t>(got, 0));
-    QString words = QString::fromLocal8Bit(said.trimmed().split('\n').constFirst()).trimmed();
+    QList<QByteArray> lines = said.split('\n');
+    lines.removeIf([](const QByteArray& line) { return line.trimmed().isEmpty(); });
+    const auto own = std::find_if(lines.cbegin(), lines.cend(), [](const QByteArray& line) {
+        return !glibWarning(line.trimmed());
+    });
+    QString words = lines.isEmpty()
+        ? QString()
+        : QString::fromLocal8Bit(own != lines.cend() ? *own : lines.constFirst()).trimmed();
     words.removeIf([](QChar c) { return hidesText(c.unicode()); });
     return words.left(200);
+}
+
+// Why pkexec gave no rights, as its words tell (it runs with PATH alone, so they are English):
+// where no password could be asked, or asking was refused; System for anything else.
+FileError::Reason denialReason(const QString& words)
+{
+    using Reason = FileError::Reason;
+    // No bus, or one that could not start polkitd: polkit's library finds no authority.
+    if (words.startsWith(u"Error getting authority: "))
+        return Reason::NoPolkitService;
+    // A bus that knows no polkit service, asked for its answer.
+    if (words.startsWith(u"Error checking for authorization ")
+        && (words.contains(u"org.freedesktop.DBus.Error.ServiceUnknown")
+            || words.contains(u"org.freedesktop.DBus.Error.NameHasNoOwner")))
+        return Reason::NoPolkitService;
+    // No agent on the desktop: pkexec would ask on its terminal, and has none.
+    if (words.startsWith(u"Error creating textual authentication agent: "))
+        return Reason::NoAuthenticationAgent;
+    if (words.startsWith(u"Error executing command as another user: Not authorized"))
+        return Reason::NotAuthorized;
+    return Reason::System;
 }
 
 } // namespace
@@ -130,8 +169,12 @@ Rights::Result PkexecRights::notGreeted(const QByteArray& line)
     letGo(!exited);
     if (!exited)
         return {Outcome::NotGiven};
-    if (WEXITSTATUS(status) == NotAuthorized)
-        return {Outcome::Denied, {}, {}, words};
+    if (WEXITSTATUS(status) == NoRights) {
+        // pkexec's words are for the person only where they say what nothing else does.
+        const FileError::Reason reason = denialReason(words);
+        return {
+            Outcome::Denied, {}, reason, reason == FileError::Reason::System ? words : QString()};
+    }
     if (WEXITSTATUS(status) != HelperRefused)
         return {Outcome::NotGiven};
     const protocol::Refusal refusal = protocol::decodeRefusal(line).value_or(protocol::Refusal{});
@@ -163,14 +206,22 @@ bool PkexecRights::launch(const QByteArray& target)
     // editor's environment stays behind.
     char path[] = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
     char* environment[] = {path, nullptr};
+    // A session of its own, with no controlling terminal: with no agent on the desktop, pkexec
+    // would ask for the password on the editor's terminal, where nobody looks, while the window
+    // waits; and a ^C or a hang-up there would reach it and its helper.
+    posix_spawnattr_t attributes;
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDIN_FILENO);
     ::posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDOUT_FILENO);
     ::posix_spawn_file_actions_adddup2(&actions, said.get(), STDERR_FILENO);
     pid_t pid = -1;
-    const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environment);
+    const int error =
+        ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environment);
     ::posix_spawn_file_actions_destroy(&actions);
+    ::posix_spawnattr_destroy(&attributes);
     if (error != 0)
         return false;
     m_pid = pid;

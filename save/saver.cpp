@@ -54,6 +54,7 @@ std::optional<FileError> Saver::save(const QString& path, const QByteArray& byte
         break;
     case Rights::Outcome::Denied:
         error->rights = FileError::Rights::Denied;
+        error->rightsRefusal = granted.refusal;
         error->rightsDenial = granted.denial;
         break;
     case Rights::Outcome::Refused:

@@ -20,16 +20,16 @@ class Rights {
 public:
     enum class Outcome {
         Answered, // the rights were given and the helper answered: error is its answer
-        NotGiven, // the person dismissed the prompt, or it could not be shown; nothing written
-        Denied,   // the system refused the rights (denial says how); nothing written
+        NotGiven, // the prompt dismissed or left waiting, or no pkexec started; nothing written
+        Denied,   // pkexec gave no rights (refusal says why, or denial how); nothing written
         Refused,  // the rights cannot serve this file now (refusal says why); nothing written
         NoAnswer, // given, but no answer came: the file may hold the old bytes or the new
     };
     struct Result {
         Outcome outcome = Outcome::NotGiven;
         std::optional<FileError> error = {};
-        FileError::Reason refusal = FileError::Reason::System;
-        QString denial = {};
+        FileError::Reason refusal = FileError::Reason::System; // Refused, Denied: why
+        QString denial = {};      // Denied for no reason known: pkexec's words
         Fingerprint written = {}; // Answered with no error: the file as written
         int refusalError = 0;     // Refused: the errno the helper gave with its reason
     };

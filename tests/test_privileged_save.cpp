@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Run by polkit_save.sh as nobody, while polkit takes a second over each check and grants every
-// save but those of files named "refused...": autosaves into root's files in /mnt through the real
-// pkexec and helper. It asks polkit_save.sh, on its output, to stop and resume the helper.
+// save but those of files named "refused..." and "asks...", whose password no agent asks:
+// autosaves into root's files in /mnt through the real pkexec and helper. It asks polkit_save.sh,
+// on its output, to stop and resume the helper. polkit_save.sh runs noPolkitServiceToAsk alone,
+// where polkit cannot be reached, and noAgentToAsk also on a terminal.
 #include "pkexec_rights.h"
 #include "save_protocol.h"
 #include "support.h"
@@ -45,11 +47,12 @@ private slots:
             return bytes;
         };
         const auto failure = [](const QString& file, int error, FileError::Reason reason = {},
-                                FileError::FileState state = {}, QString denial = {}) {
+                                FileError::FileState state = {},
+                                std::optional<FileError::Reason> denied = {}) {
             FileError failure = FileError::writing(file.startsWith('/') ? file : "/mnt/" + file,
                                                    error, reason, state);
-            if (!denial.isEmpty())
-                failure.rights = FileError::Rights::Denied, failure.rightsDenial = denial;
+            if (denied)
+                failure.rights = FileError::Rights::Denied, failure.rightsRefusal = *denied;
             return "Ошибка: " + failure.message();
         };
         // What the helper refuses before it greets, once the person's own save was refused.
@@ -96,8 +99,7 @@ private slots:
         // A grant covers the file it named: another one is asked for anew.
         const QByteArray refused = readBytes("/mnt/refused");
         QCOMPARE(add("refused", "e.example"),
-                 failure("refused", EACCES, {}, {},
-                         "Error executing command as another user: Not authorized"));
+                 failure("refused", EACCES, {}, {}, FileError::Reason::NotAuthorized));
         QCOMPARE(readBytes("/mnt/refused"), refused);
         QCOMPARE(add("granted-2", "f.example"), QString());
         QCOMPARE(readBytes("/mnt/granted-2"), saved({"a", "b", "c", "d", "e", "f"}));
@@ -114,6 +116,18 @@ private slots:
         QCOMPARE(QSysInfo::machineHostName(), hostname);
         qunsetenv("LC_MESSAGES");
     }
+
+    // Where polkit_save.sh left no polkit to ask (no system bus, or one that knows no polkit
+    // service, or cannot start polkitd), pkexec gives no rights, and the person reads why in
+    // Russian.
+    void noPolkitServiceToAsk()
+    {
+        noPasswordAsked("/mnt/granted-1", FileError::Reason::NoPolkitService);
+    }
+
+    // polkit would ask for the password, and no agent runs to ask it; nor does pkexec ask on the
+    // terminal the editor may have been started from, where nobody looks while the window waits.
+    void noAgentToAsk() { noPasswordAsked("/mnt/asks", FileError::Reason::NoAuthenticationAgent); }
 
     // Another program of the person's starts the helper through pkexec itself, naming a file in a
     // form the prompt cannot show as it is: root writes nothing, whatever polkit granted.
@@ -140,6 +154,30 @@ private slots:
             QCOMPARE(attacker.exitCode(), 2);
         }
         QCOMPARE(QDir("/mnt").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    }
+
+private:
+    // An autosave of file, refused for lack of permission, which pkexec gives no rights for, why:
+    // the file stays as it was, and the message is Russian but for the file's name and polkit's.
+    static void noPasswordAsked(const QString& file, FileError::Reason why)
+    {
+        PkexecRights rights({"/usr/bin/pkexec", qEnvironmentVariable("ZARVELLO_HELPER")}, 20000,
+                            3000);
+        Saver saver(&rights);
+        EditorState state;
+        ScriptedDialogs dialogs;
+        state.setAutosaveValue(true);
+        state.setCurrentPath(file);
+        const QByteArray before = readBytes(file);
+        AddEntry(state, dialogs, saver, "a.example");
+        FileError expected = FileError::writing(file, EACCES);
+        expected.rights = FileError::Rights::Denied, expected.rightsRefusal = why;
+        QString told = dialogs.messages.join(' ');
+        QCOMPARE(told, "Ошибка: " + expected.message());
+        QVERIFY2(!told.remove(file).remove("polkit").contains(QRegularExpression("[A-Za-z]")),
+                 qPrintable(told));
+        QCOMPARE(readBytes(file), before);
+        QCOMPARE(rights.launches(), 1);
     }
 };
 

@@ -70,6 +70,8 @@ private slots:
             asked(failed(EPERM), G::NotGiven));
         row("rights denied", denied, {O::Denied, {}, {}, "Not authorized"},
             asked(denied, G::Denied, {}, "Not authorized"));
+        row("no agent to ask for the password", denied, {O::Denied, {}, R::NoAuthenticationAgent},
+            asked(denied, G::Denied, R::NoAuthenticationAgent));
         row("rights refused for the file", denied, {O::Refused, {}, R::UnshowableName},
             asked(denied, G::Refused, R::UnshowableName));
         row("an earlier helper at work", denied, {O::Refused, {}, R::Busy}, busy);
@@ -127,13 +129,46 @@ private slots:
                             const QByteArray& file = "hosts") {
             QTest::newRow(name) << script << file << result << int(file == "hosts");
         };
-        const QString notAuthorized = "Error executing command as another user: Not authorized";
         row("the prompt dismissed", "echo Request dismissed >&2; exit 126", {O::NotGiven});
-        row("not authorized", "echo '" + notAuthorized + "' >&2; exit 127",
-            {O::Denied, {}, {}, notAuthorized});
+        // pkexec's words as Debian 12's pkexec 122 writes them, with PATH alone in its environment;
+        // it exits 127 for each, and the first line of its own tells them apart.
+        const auto said = [](QString words) {
+            return "printf '" + words.replace("'", R"('\'')") + "\\n' >&2; exit 127";
+        };
+        const QString unknown = "GDBus.Error:org.freedesktop.DBus.Error.ServiceUnknown: The name "
+                                "org.freedesktop.PolicyKit1 was not provided by any .service files",
+                      unregistered =
+                          "Error checking for authorization a: GDBus.Error:org."
+                          "freedesktop.PolicyKit1.Error.Failed: Action a is not registered";
+        row("no polkit: no system bus",
+            said("Error getting authority: Error initializing authority: Could not connect: No "
+                 "such file or directory"),
+            {O::Denied, {}, R::NoPolkitService});
+        // GLib's warning comes first, after a blank line.
+        row("no polkit: the bus knows none",
+            said(
+                "\\n** (process:9): WARNING **: 08:37:21.780: Error enumerating actions: " + unknown
+                + "\\nError checking for authorization org.freedesktop.policykit.exec: " + unknown),
+            {O::Denied, {}, R::NoPolkitService});
+        row("no agent, and no terminal to ask on",
+            said("Error creating textual authentication agent: Error opening current controlling "
+                 "terminal for the process (`/dev/tty'): No such device or address"),
+            {O::Denied, {}, R::NoAuthenticationAgent});
+        row("not authorized",
+            said("Error executing command as another user: Not authorized\\n\\nThis incident has "
+                 "been reported."),
+            {O::Denied, {}, R::NotAuthorized});
+        // Anything else is told in pkexec's words.
+        row("no action registered", said(unregistered), {O::Denied, {}, R::System, unregistered});
         // The test runs with a value in LC_MESSAGES that pkexec would refuse to start with.
         row("the editor's environment left behind", "echo \"[${LC_MESSAGES-}]\" >&2; exit 127",
             {O::Denied, {}, {}, "[]"});
+        // pkexec leads a session of its own, with no terminal to ask the password on, wherever the
+        // editor was started: its session's number is its own, and /dev/tty opens nothing.
+        row("a session of its own, with no terminal",
+            "read -r _ _ _ _ _ session _ </proc/$$/stat; [ \"$session\" = $$ ] && echo leads >&2; "
+            "(exec 3</dev/tty) 2>/dev/null && echo on a terminal >&2; exit 127",
+            {O::Denied, {}, {}, "leads"});
         row("the helper refuses, saying why", "echo refused 11 0; exit 2",
             {O::Refused, {}, R::LimitsLowered});
         row("the helper refuses, saying nothing", "exit 2", {O::Refused, {}, R::System});
@@ -327,10 +362,29 @@ private slots:
             "имени, "
             "надстрочные знаки в начале имени, знаки, не назначенные в Юникоде или для частного "
             "использования, или байты не UTF-8.");
-        row("rights denied", asked(failed(EACCES), FileError::Rights::Denied, {}, "Not authorized"),
-            notSaved
-                + "нет доступа. Файл остался прежним. В правах администратора отказано: «Not "
-                  "authorized».");
+        // Where pkexec gave no rights: what was missing, and only where its words say what nothing
+        // else does, those words, last.
+        const auto denied = [](R why, const QString& words = {}) {
+            return asked(failed(EACCES), FileError::Rights::Denied, why, words);
+        };
+        const QString unchanged = notSaved + "нет доступа. Файл остался прежним. ";
+        row("no polkit service", denied(R::NoPolkitService),
+            unchanged
+                + "Права администратора спросить не у кого: в системе не работает служба polkit, "
+                  "которая их выдаёт.");
+        row("no authentication agent", denied(R::NoAuthenticationAgent),
+            unchanged
+                + "Пароль администратора спросить некому: на рабочем столе не запущен агент "
+                  "polkit, программа, которая показывает запрос пароля.");
+        row("not authorized", denied(R::NotAuthorized),
+            unchanged + "В правах администратора отказано: система не дала их этому пользователю.");
+        FileError told = denied(R::System, "Action is not registered");
+        told.outsideAdded = 1;
+        row("rights denied otherwise, in the system's words", told,
+            unchanged
+                + "В правах администратора отказано. Изменения другой программы уже взяты в "
+                  "список: строк добавлено — 1, убрано — 0. Сообщение системы: «Action is not "
+                  "registered».");
     }
 
     void messages()
