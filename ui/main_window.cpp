@@ -108,6 +108,12 @@ void MainWindow::buildControls()
     // its size at the top left, and the rest shows the window's background.
     const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     layout()->setSizeConstraint(wayland ? QLayout::SetMinimumSize : QLayout::SetFixedSize);
+    // Nor is a maximize button offered that does nothing: some window managers draw one for a
+    // window of a fixed size unless it is told there is none.
+    if (!wayland)
+        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                       | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                       | Qt::WindowCloseButtonHint);
 
     List1 = new HostListView(client);
     List1->setObjectName("List1");
