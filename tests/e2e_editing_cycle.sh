@@ -100,7 +100,8 @@ xdotool mousemove "$((left + 100))" "$((top - 8))" click --repeat 2 1
 sleep 0.5
 [[ $(xdotool getwindowgeometry "$app_window") == *"Geometry: ${WIDTH}x$HEIGHT"* ]] || fail maximized
 # Nor does the window manager offer it, nor draw its button (Motif's function and decoration bits).
-IFS=', ' read -r _ functions decorations _ < <(xprop -id "$app_window" _MOTIF_WM_HINTS | cut -d= -f2)
+motif=$(xprop -id "$app_window" _MOTIF_WM_HINTS | cut -d= -f2)
+IFS=', ' read -r _ functions decorations _ <<<"$motif"
 if [[ $(xprop -id "$app_window" _NET_WM_ALLOWED_ACTIONS) == *MAXIMIZE* ]] ||
     (((functions & 0x10) != 0 || (decorations & 0x40) != 0)); then fail "maximize offered"; fi
 menu 4 alt
