@@ -92,10 +92,12 @@ QString reasonText(FileError::Reason reason, int systemError)
     case Reason::PlaceChanged:
         return QStringLiteral("путь к нему ведёт уже не в ту папку, которую показал запрос пароля");
     case Reason::UnshowableName:
-        return QStringLiteral("в его имени есть знаки, которые запрос пароля не покажет как есть: "
-                              "управляющие, невидимые, пробелы, кроме обычного внутри имени, "
-                              "надстрочные знаки в начале имени, знаки, не назначенные в Юникоде "
-                              "или для частного использования, или байты не UTF-8");
+        return QStringLiteral(
+            "в его имени есть знаки, которые запрос пароля не покажет как есть: "
+            "управляющие, невидимые, пробелы, кроме обычного внутри имени, "
+            "надстрочные знаки в начале имени, знаки, похожие на косую черту, "
+            "знаки, не назначенные в Юникоде или для частного использования, или байты "
+            "не UTF-8");
     case Reason::IndirectPath:
         return QStringLiteral("путь к нему не прямой: относительный или с «.», «..» или пустыми "
                               "частями");
@@ -167,10 +169,12 @@ bool hidesText(char32_t c, bool startsPart, bool endsPart)
         {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFF8}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
         {0xE0000, 0xE0FFF},
     };
-    constexpr char32_t BlankBraille = 0x2800;
-    if (c == BlankBraille || std::any_of(std::begin(Ignorable), std::end(Ignorable), [c](auto r) {
-            return c >= r.first && c <= r.second;
-        }))
+    // Blank symbols and a filler that show as nothing, and signs drawn as a slash, with which a
+    // file in one folder would read as one in another.
+    constexpr char32_t Blank[] = {0x2800, 0x16FE4, 0x2044, 0x2215, 0x29F8, 0xFF0F};
+    if (std::find(std::begin(Blank), std::end(Blank), c) != std::end(Blank)
+        || std::any_of(std::begin(Ignorable), std::end(Ignorable),
+                       [c](auto r) { return c >= r.first && c <= r.second; }))
         return true;
     switch (QChar::category(c)) {
     case QChar::Other_Control:

@@ -271,6 +271,8 @@ private slots:
         row("past U+10FFFF", "/etc/\xf4\x90\x80\x80", unshowable);
         row("cut short", "/etc/hosts\xe2\x80", unshowable);
         row("Hangul filler", "/etc/\xe3\x85\xa4/hosts", unshowable);
+        row("a division slash, a folder that is none", "/etc\xe2\x88\x95hosts", unshowable);
+        row("Khitan filler", "/etc/ho\xf0\x96\xbf\xa4sts", unshowable);
         row("Hangul choseong filler", "/etc/hosts\xe1\x85\x9f", unshowable);
         row("Hangul jungseong filler", "/etc/hosts\xe1\x85\xa0", unshowable);
         row("halfwidth Hangul filler", "/etc/hosts\xef\xbe\xa0", unshowable);
@@ -360,8 +362,9 @@ private slots:
             "С правами администратора его сохранить нельзя: в его имени есть знаки, которые запрос "
             "пароля не покажет как есть: управляющие, невидимые, пробелы, кроме обычного внутри "
             "имени, "
-            "надстрочные знаки в начале имени, знаки, не назначенные в Юникоде или для частного "
-            "использования, или байты не UTF-8.");
+            "надстрочные знаки в начале имени, знаки, похожие на косую черту, знаки, не "
+            "назначенные "
+            "в Юникоде или для частного использования, или байты не UTF-8.");
         // Where pkexec gave no rights: what was missing, and only where its words say what nothing
         // else does, those words, last.
         const auto denied = [](R why, const QString& words = {}) {
