@@ -3,7 +3,10 @@
 // stays silent, and each failure in the person's words.
 #include "pkexec_rights.h"
 #include "save_protocol.h"
+#include "size_limit.h"
 #include "support.h"
+
+#include <climits>
 
 #include <sys/ptrace.h>
 #include <sys/wait.h>
@@ -34,6 +37,52 @@ FileError asked(FileError error, FileError::Rights rights, FileError::Reason ref
 {
     error.rights = rights, error.rightsRefusal = refusal, error.rightsDenial = denial;
     return error;
+}
+
+// Numbers where encodings break: the least, the most, and around them.
+quint64 edge(QRandomGenerator& random)
+{
+    const quint64 edges[] = {0, 1, 9, 10, quint64(1) << 63, ~quint64(0) - 1, ~quint64(0)};
+    return edges[random.bounded(int(std::size(edges)))];
+}
+
+QByteArray bytes(QRandomGenerator& random, int size)
+{
+    QByteArray out(size, Qt::Uninitialized);
+    for (char& c : out)
+        c = char(random.bounded(256));
+    return out;
+}
+
+// Any file's: each time any second of 64 bits and any nanosecond of it.
+Fingerprint fingerprint(QRandomGenerator& random)
+{
+    const auto any = [&](quint64 value) { return random.bounded(3) ? random.generate64() : value; };
+    const auto time = [&] {
+        return Fingerprint::Time{qint64(any(edge(random))),
+                                 random.bounded(2) ? random.bounded(1000000000)
+                                                   : qint64(random.bounded(2)) * 999999999};
+    };
+    return {any(edge(random)), any(edge(random)), qint64(any(edge(random)) >> 1), time(), time()};
+}
+
+// What no decimal field may be: empty, not a number, signed, led by a zero, too long, or, where
+// it has one, past its limit.
+QByteArray garbage(QRandomGenerator& random, qint64 limit)
+{
+    const QByteArray wrong[] = {"",
+                                "x",
+                                "1x",
+                                "-",
+                                "-0",
+                                "+1",
+                                "01",
+                                " ",
+                                "1,",
+                                "0x1",
+                                "184467440737095516160",
+                                QByteArray::number(limit + 1)};
+    return wrong[random.bounded(int(std::size(wrong)) - (limit > 0 ? 0 : 1))];
 }
 
 } // namespace
@@ -297,24 +346,88 @@ private slots:
         QCOMPARE(reason ? int(*reason) : -1, refusal);
     }
 
-    // A file's times, whatever they are, cross to the helper and back as they were, and no two
-    // times make one fingerprint: seconds over the whole of 64 bits, nanoseconds over a second.
-    void fingerprintsForEveryTime()
+    // Whatever a request holds, it crosses to the helper as it was sent: each of its parts is
+    // awaited until the last byte, and a header with any field out of its form refuses it.
+    void requestsCross()
     {
-        const qint64 least = std::numeric_limits<qint64>::min(), most = -(least + 1);
-        QList<Fingerprint> seen;
-        for (const qint64 seconds : {least, least + 1, -(1LL << 33), -1LL, 0LL, 1LL << 55, most}) {
-            for (const long nanoseconds : {0L, 1L, 999999999L}) {
-                struct stat info {};
-                info.st_mtim = {seconds, nanoseconds}, info.st_ctim = {-seconds - 1, nanoseconds};
-                const Fingerprint sent = Fingerprint::from(info);
-                Fingerprint got;
-                std::optional<FileError> error;
-                QVERIFY(protocol::decodeAnswer(protocol::encodeAnswer(1, {}, sent).chopped(1), 1,
-                                               {}, error, got));
-                QVERIFY(got == sent && !seen.contains(sent));
-                seen << sent;
+        QRandomGenerator random(34);
+        for (int i = 0; i < 3000; ++i) {
+            const quint64 number = random.bounded(3) ? random.generate64() : edge(random);
+            const QByteArray path = bytes(random, i % 97 ? random.bounded(12) : PATH_MAX),
+                             content = bytes(random, random.bounded(i % 89 ? 12 : 5000));
+            std::optional<Fingerprint> expected;
+            if (random.bounded(2))
+                expected = fingerprint(random);
+            const QByteArray sent = protocol::encodeRequest(number, path, content, expected);
+            const protocol::Parsed got = protocol::parseRequest(sent + "7 0 0 -\n");
+            QCOMPARE(got.status, protocol::Parsed::Status::Complete);
+            QCOMPARE(got.consumed, sent.size());
+            const protocol::Request& r = got.request;
+            QVERIFY(r.number == number && r.path == path && r.content == content
+                    && r.expected == expected);
+            for (qsizetype cut = 0; cut < sent.size(); cut += 1 + cut / 64)
+                QCOMPARE(protocol::parseRequest(sent.first(cut)).status,
+                         protocol::Parsed::Status::Incomplete);
+            // Each field, and each of the expectation's, replaced by what none may be.
+            const qsizetype end = sent.indexOf('\n');
+            const QList<QByteArray> fields = sent.first(end).split(' ');
+            const QList<QByteArray> parts = fields[3].split(',');
+            for (int at = 0; at < 4 + parts.size(); ++at) {
+                QList<QByteArray> header = fields, expectation = parts;
+                const QByteArray wrong = garbage(random,
+                                                 at == 1       ? PATH_MAX
+                                                     : at == 2 ? MaxHostsFileSize
+                                                               : 0);
+                (at < 4 ? header[at] : expectation[at - 4]) = wrong;
+                if (at >= 4)
+                    header[3] = expectation.join(',');
+                if (at >= 3 && header[3] == "-")
+                    continue;
+                QCOMPARE(protocol::parseRequest(header.join(' ') + sent.sliced(end)).status,
+                         protocol::Parsed::Status::Malformed);
             }
+        }
+        // A header of the largest fields is a header; a page with no line end is none.
+        const QByteArray most = QByteArray::number(std::numeric_limits<quint64>::max());
+        const Fingerprint::Time least{std::numeric_limits<qint64>::min(), 999999999};
+        const QByteArray largest =
+            protocol::encodeRequest(0, {}, {}, Fingerprint{0, 0, 0, least, least})
+                .replace("0 0 0 0,0,0",
+                         most + " 4096 134217728 " + most + ',' + most + ",9223372036854775807");
+        QCOMPARE(protocol::parseRequest(largest).status, protocol::Parsed::Status::Incomplete);
+        QCOMPARE(protocol::parseRequest(QByteArray(PATH_MAX, '1')).status,
+                 protocol::Parsed::Status::Malformed);
+    }
+
+    // The helper's answers come back as it gave them, and only to the request they answer.
+    void answersCross()
+    {
+        QRandomGenerator random(35);
+        for (int i = 0; i < 3000; ++i) {
+            const quint64 number = random.bounded(3) ? random.generate64() : edge(random);
+            std::optional<FileError> sent;
+            if (random.bounded(2))
+                sent = FileError::writing(
+                    "/h", random.bounded(4096),
+                    FileError::Reason(random.bounded(int(FileError::Reason::NoAnswer) + 1)),
+                    FileError::FileState(random.bounded(5)));
+            const Fingerprint written = sent ? Fingerprint{} : fingerprint(random);
+            const QByteArray line = protocol::encodeAnswer(number, sent, written).chopped(1);
+            std::optional<FileError> got = FileError::writing("/other", 0);
+            Fingerprint gotWritten;
+            QVERIFY(protocol::decodeAnswer(line, number, "/h", got, gotWritten));
+            QCOMPARE(got.has_value(), sent.has_value());
+            if (sent)
+                QVERIFY(got->message() == sent->message() && got->reason == sent->reason
+                        && got->fileState == sent->fileState
+                        && got->systemError == sent->systemError);
+            else
+                QVERIFY(gotWritten == written);
+            QVERIFY(!protocol::decodeAnswer(line, number + 1, "/h", got, gotWritten));
+            QList<QByteArray> fields = line.split(' ');
+            const int at = random.bounded(int(fields.size()));
+            fields[at] = garbage(random, at == 0 ? 0 : 4095);
+            QVERIFY(!protocol::decodeAnswer(fields.join(' '), number, "/h", got, gotWritten));
         }
     }
 

@@ -246,8 +246,9 @@ void addRows(const QDir& dir)
     const auto malformed = [](const char* name, const QByteArray& request) {
         row(name, {}, "ready\n", Old, {}, {}, "hosts", {.request = request});
     };
-    malformed("oversize", "1 5 134217729\n/tmp/");
-    malformed("truncated frame", "1 5 3\n/tmp/h");
+    // Taken whole, the path would be refused as another file than granted.
+    malformed("a path too long", "1 4097 3 -\n" + QByteArray(4097, '/') + "new");
+    malformed("truncated frame", "1 5 3 -\n/tmp/h");
     // After a malformed request the helper ends: the good one behind it is not written.
     const QByteArray good =
         protocol::encodeRequest(1, QFile::encodeName(dir.filePath("not a header/hosts")), New);
