@@ -359,12 +359,14 @@ private slots:
             if (random.bounded(2))
                 expected = fingerprint(random);
             const QByteArray sent = protocol::encodeRequest(number, path, content, expected);
-            const protocol::Parsed got = protocol::parseRequest(sent + "7 0 0 -\n");
-            QCOMPARE(got.status, protocol::Parsed::Status::Complete);
-            QCOMPARE(got.consumed, sent.size());
-            const protocol::Request& r = got.request;
-            QVERIFY(r.number == number && r.path == path && r.content == content
-                    && r.expected == expected);
+            for (const QByteArray& buffer : {sent, sent + "7 0 0 -\n"}) {
+                const protocol::Parsed got = protocol::parseRequest(buffer);
+                QCOMPARE(got.status, protocol::Parsed::Status::Complete);
+                QCOMPARE(got.consumed, sent.size());
+                const protocol::Request& r = got.request;
+                QVERIFY(r.number == number && r.path == path && r.content == content
+                        && r.expected == expected);
+            }
             for (qsizetype cut = 0; cut < sent.size(); cut += 1 + cut / 64)
                 QCOMPARE(protocol::parseRequest(sent.first(cut)).status,
                          protocol::Parsed::Status::Incomplete);
@@ -395,22 +397,31 @@ private slots:
                 .replace("0 0 0 0,0,0",
                          most + " 4096 134217728 " + most + ',' + most + ",9223372036854775807");
         QCOMPARE(protocol::parseRequest(largest).status, protocol::Parsed::Status::Incomplete);
-        QCOMPARE(protocol::parseRequest(QByteArray(PATH_MAX, '1')).status,
-                 protocol::Parsed::Status::Malformed);
+        for (const QByteArray& none : {QByteArray("\n"), QByteArray(PATH_MAX, '1')})
+            QCOMPARE(protocol::parseRequest(none).status, protocol::Parsed::Status::Malformed);
     }
 
-    // The helper's answers come back as it gave them, and only to the request they answer.
+    // The helper's refusals and answers come back as it gave them, answers only to the request
+    // they answer.
     void answersCross()
     {
         QRandomGenerator random(35);
         for (int i = 0; i < 3000; ++i) {
+            const auto reason =
+                FileError::Reason(random.bounded(int(FileError::Reason::NoAnswer) + 1));
+            const int error = random.bounded(4096);
+            const QByteArray refusal = protocol::encodeRefusal(reason, error);
+            const auto refused = protocol::decodeRefusal(refusal);
+            QVERIFY(refused && refused->reason == reason && refused->error == error);
+            QList<QByteArray> words = refusal.split(' ');
+            words[random.bounded(3)] = garbage(random, 4095);
+            QVERIFY(!protocol::decodeRefusal(words.join(' ')));
+
             const quint64 number = random.bounded(3) ? random.generate64() : edge(random);
             std::optional<FileError> sent;
             if (random.bounded(2))
-                sent = FileError::writing(
-                    "/h", random.bounded(4096),
-                    FileError::Reason(random.bounded(int(FileError::Reason::NoAnswer) + 1)),
-                    FileError::FileState(random.bounded(5)));
+                sent = FileError::writing("/h", error, reason,
+                                          FileError::FileState(random.bounded(5)));
             const Fingerprint written = sent ? Fingerprint{} : fingerprint(random);
             const QByteArray line = protocol::encodeAnswer(number, sent, written).chopped(1);
             std::optional<FileError> got = FileError::writing("/other", 0);
