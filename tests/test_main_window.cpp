@@ -7,48 +7,52 @@ class TestMainWindow : public QObject {
 private slots:
     void initTestCase() { installRussianTranslation(*QCoreApplication::instance()); }
 
-    // The client area is 6270 x 5070 twips, 15 to the pixel at 9 pt, Qt's default.
-    void startsAsLaidOut_data()
-    {
-        QTest::addColumn<qreal>("points");
-        QTest::addColumn<QSize>("client");
-        QTest::newRow("8 pt") << 8.0 << QSize(372, 300);
-        QTest::newRow("9 pt") << 9.0 << QSize(418, 338);
-        QTest::newRow("11 pt") << 11.0 << QSize(511, 413);
-        QTest::newRow("14 pt") << 14.0 << QSize(650, 526);
-        QTest::newRow("16 pt") << 16.0 << QSize(743, 601);
-    }
-
+    // The client area is 6270 x 5070 twips, 15 to the pixel at 9 pt, Qt's default: 418 x 338. It
+    // grows with the desktop's font, the check box's caption fitting, and a line of the text
+    // field with a margin above and below.
     void startsAsLaidOut()
     {
-        QFETCH(qreal, points);
-        QFETCH(QSize, client);
         const auto reset = qScopeGuard([font = qApp->font()] { qApp->setFont(font); });
-        qApp->setFont(QFont(qApp->font().family(), points));
+        for (const qreal points : {7.0, 8.0, 9.0, 10.5, 11.0, 14.0, 16.0, 20.0}) {
+            QFont font = qApp->font();
+            font.setPointSizeF(points);
+            qApp->setFont(font);
+            WindowFixture w;
+            QVERIFY(w.showActive());
+            const QSize client = w.get<QWidget>("client")->size();
+            QVERIFY2(qAbs(client.width() - 418 * points / 9) <= 1
+                         && qAbs(client.height() - 338 * points / 9) <= 1,
+                     qPrintable(QString::number(points)));
+            const QFontMetrics metrics(w.window.font());
+            auto* check = w.get<QCheckBox>("Check1");
+            auto* text = w.get<QLineEdit>("Text1");
+            QStyleOptionButton box;
+            box.initFrom(check);
+            QStyleOptionFrame frame;
+            frame.initFrom(text);
+            frame.lineWidth =
+                text->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, text);
+            const QSize label =
+                check->style()->subElementRect(QStyle::SE_CheckBoxContents, &box, check).size();
+            QVERIFY(label.width() >= metrics.boundingRect(check->text()).width()
+                    && label.height() >= metrics.height());
+            QVERIFY(
+                text->style()->subElementRect(QStyle::SE_LineEditContents, &frame, text).height()
+                >= metrics.height() + 2);
+        }
+    }
+
+    // Of a fixed size, named, with the installed icon; its controls and menu as spoken.
+    void isWhatItSays()
+    {
         WindowFixture w;
         QVERIFY(w.showActive());
-        QCOMPARE(w.get<QWidget>("client")->size(), client);
         QCOMPARE(w.window.minimumSize(), w.window.maximumSize());
         QCOMPARE(w.window.objectName() + ' ' + w.window.windowTitle(), QString("Form1 Zarvello"));
         for (const int size : {16, 32}) { // the installed icon files are the window's icon
             const QIcon fromFile(QStringLiteral(ZARVELLO_ICON_DIR "/zarvello-%1.png").arg(size));
             QCOMPARE(w.window.windowIcon().pixmap(size).toImage(), fromFile.pixmap(size).toImage());
         }
-        // The check box's caption fits, and a line of the text field with a margin above and below.
-        const QFontMetrics metrics(w.window.font());
-        auto* check = w.get<QCheckBox>("Check1");
-        auto* text = w.get<QLineEdit>("Text1");
-        QStyleOptionButton box;
-        box.initFrom(check);
-        QStyleOptionFrame frame;
-        frame.initFrom(text);
-        frame.lineWidth = text->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, text);
-        const QSize label =
-            check->style()->subElementRect(QStyle::SE_CheckBoxContents, &box, check).size();
-        QVERIFY(label.width() >= metrics.boundingRect(check->text()).width()
-                && label.height() >= metrics.height());
-        QVERIFY(text->style()->subElementRect(QStyle::SE_LineEditContents, &frame, text).height()
-                >= metrics.height() + 2);
         // Each control in tab order (once round the chain at most) and each menu item, as spoken.
         QStringList spoken;
         QWidget* next = qApp->focusWidget();
@@ -92,6 +96,16 @@ private slots:
             }
             QCOMPARE(opened.join(", "), style + ", F10, Alt");
         }
+        // Alt in a message box over the window is the box's.
+        WindowFixture w;
+        QVERIFY(w.showActive());
+        QMessageBox box(QMessageBox::Information, "Zarvello", "x", QMessageBox::Ok, &w.window);
+        box.open();
+        box.activateWindow();
+        QTRY_VERIFY(qApp->activeWindow() == &box);
+        QTest::keyClick(&box, Qt::Key_Alt);
+        QTest::qWait(100);
+        QVERIFY(!w.get<QMenu>("file")->isVisible());
     }
 
     // Return and keypad Enter add once from every control; a held key's repeats add nothing.

@@ -101,6 +101,7 @@ private slots:
             shown = dialog->windowTitle() + ' ' + dialog->selectedNameFilter() + ' '
                 + dialog->directory().absolutePath() + ' ' + name->text() + ' '
                 + dialog->labelText(QFileDialog::Accept).remove('&');
+            QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
             name->setFocus();
             name->selectAll();
             QTest::keyClicks(name, c.typed);
