@@ -70,19 +70,11 @@ Fingerprint fingerprint(QRandomGenerator& random)
 // it has one, past its limit.
 QByteArray garbage(QRandomGenerator& random, qint64 limit)
 {
-    const QByteArray wrong[] = {"",
-                                "x",
-                                "1x",
-                                "-",
-                                "-0",
-                                "+1",
-                                "01",
-                                " ",
-                                "1,",
-                                "0x1",
-                                "184467440737095516160",
-                                QByteArray::number(limit + 1)};
-    return wrong[random.bounded(int(std::size(wrong)) - (limit > 0 ? 0 : 1))];
+    QList<QByteArray> wrong =
+        QByteArray("|x|1x|-|-0|+1|01| |1,|0x1|184467440737095516160").split('|');
+    if (limit > 0)
+        wrong << QByteArray::number(limit + 1);
+    return wrong[random.bounded(int(wrong.size()))];
 }
 
 } // namespace
@@ -427,13 +419,9 @@ private slots:
             std::optional<FileError> got = FileError::writing("/other", 0);
             Fingerprint gotWritten;
             QVERIFY(protocol::decodeAnswer(line, number, "/h", got, gotWritten));
-            QCOMPARE(got.has_value(), sent.has_value());
-            if (sent)
-                QVERIFY(got->message() == sent->message() && got->reason == sent->reason
-                        && got->fileState == sent->fileState
-                        && got->systemError == sent->systemError);
-            else
-                QVERIFY(gotWritten == written);
+            QVERIFY(sent ? got && got->reason == reason && got->systemError == error
+                            && got->fileState == sent->fileState
+                         : !got && gotWritten == written);
             QVERIFY(!protocol::decodeAnswer(line, number + 1, "/h", got, gotWritten));
             QList<QByteArray> fields = line.split(' ');
             const int at = random.bounded(int(fields.size()));
