@@ -280,54 +280,38 @@ private slots:
     {
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<int>("refusal"); // a FileError::Reason; -1: none
-        const int indirect = int(FileError::Reason::IndirectPath),
-                  unshowable = int(FileError::Reason::UnshowableName);
-        const auto row = [](const char* name, const QByteArray& path, int refusal) {
-            QTest::newRow(name) << path << refusal;
+        const auto rows = [](int refusal, const QByteArrayList& paths) {
+            for (const QByteArray& path : paths)
+                QTest::newRow(path.toPercentEncoding("/").constData()) << path << refusal;
         };
-        row("plain", "/etc/hosts", -1);
-        row("Cyrillic, CJK, quotes, emoji", "/tmp/Хосты «主机» \xf0\x9f\x98\x80", -1);
-        row("a combining mark inside a name", "/tmp/\xd0\xb8\xcc\x86", -1);
-        row("a look-alike letter: the folder shown is real", "/etc/h\xd0\xbests", -1);
-        row("relative", "etc/hosts", indirect);
-        row("..", "/etc/../etc/hosts", indirect);
-        row(".", "/etc/./hosts", indirect);
-        row("an empty part", "/etc//hosts", indirect);
-        row("a slash at the end", "/etc/hosts/", indirect);
-        row("NUL", QByteArray("/etc/h\0sts", 10), indirect);
-        row("terminal escapes", "/etc/sudoers.d/\x1b[10Dhosts\x1b[K", unshowable);
-        row("a byte that is not UTF-8", "/etc/hosts\xff", unshowable);
-        row("CR", "/etc/hosts\r.d", unshowable);
-        row("line feed", "/etc/hosts\n/etc/shadow", unshowable);
-        row("DEL", "/etc/hosts\x7f", unshowable);
-        row("C1 next line", "/etc/hosts\xc2\x85", unshowable);
-        row("C1 escape", "/etc/\xc2\x9b[2Dhosts", unshowable);
-        row("right-to-left override", "/etc/\xe2\x80\xaestsoh", unshowable);
-        row("zero-width space", "/etc/ho\xe2\x80\x8bsts", unshowable);
-        row("byte order mark", "/etc/\xef\xbb\xbfhosts", unshowable);
-        row("line separator", "/etc/hosts\xe2\x80\xa8x", unshowable);
-        row("paragraph separator", "/etc/hosts\xe2\x80\xa9x", unshowable);
-        row("overlong", "/etc/\xc0\xafhosts", unshowable);
-        row("surrogate", "/etc/\xed\xa0\x80hosts", unshowable);
-        row("past U+10FFFF", "/etc/\xf4\x90\x80\x80", unshowable);
-        row("cut short", "/etc/hosts\xe2\x80", unshowable);
-        row("Hangul filler", "/etc/\xe3\x85\xa4/hosts", unshowable);
-        row("a division slash, a folder that is none", "/etc\xe2\x88\x95hosts", unshowable);
-        row("Khitan filler", "/etc/ho\xf0\x96\xbf\xa4sts", unshowable);
-        row("Hangul choseong filler", "/etc/hosts\xe1\x85\x9f", unshowable);
-        row("Hangul jungseong filler", "/etc/hosts\xe1\x85\xa0", unshowable);
-        row("halfwidth Hangul filler", "/etc/hosts\xef\xbe\xa0", unshowable);
-        row("combining grapheme joiner", "/etc/hosts\xcd\x8f", unshowable);
-        row("Khmer inherent vowel", "/etc/hosts\xe1\x9e\xb4", unshowable);
-        row("an emoji's variation selector", "/etc/\xe2\x9d\xa4\xef\xb8\x8f", unshowable);
-        row("blank Braille pattern", "/etc/hosts\xe2\xa0\x80", unshowable);
-        row("ideographic space", "/etc/hosts\xe3\x80\x80", unshowable);
-        row("no-break space", "/etc/hosts\xc2\xa0", unshowable);
-        row("em space", "/etc/hosts\xe2\x80\x83", unshowable);
-        row("a space ending a name", "/etc /hosts", unshowable);
-        row("a combining mark starting a name", "/etc/\xcc\x81hosts", unshowable);
-        row("unassigned", "/etc/hosts\xcd\xb8", unshowable);
-        row("private use", "/etc/hosts\xee\x80\x80", unshowable);
+        // Letters of any script, a combining mark inside a name, a look-alike letter (the folders
+        // shown are real).
+        rows(-1,
+             {"/etc/hosts", "/tmp/Хосты «主机» \xf0\x9f\x98\x80", "/tmp/\xd0\xb8\xcc\x86",
+              "/etc/h\xd0\xbests"});
+        // Relative, "..", ".", an empty part, a slash at the end, NUL.
+        rows(int(FileError::Reason::IndirectPath),
+             {"etc/hosts", "/etc/../etc/hosts", "/etc/./hosts", "/etc//hosts", "/etc/hosts/",
+              QByteArray("/etc/h\0sts", 10)});
+        // Terminal escapes; bytes that are not UTF-8, overlong, a surrogate, past U+10FFFF, cut
+        // short; CR, LF, DEL, C1 next line and escape; right-to-left override, zero-width space,
+        // byte order mark, line and paragraph separators; the Hangul fillers, a division slash,
+        // the Khitan filler, the combining grapheme joiner, a Khmer inherent vowel, a variation
+        // selector, a blank Braille pattern; ideographic, no-break and em spaces, a space ending a
+        // name; a combining mark starting one; unassigned, private use.
+        rows(int(FileError::Reason::UnshowableName),
+             QByteArray(
+                 "/etc/sudoers.d/\x1b[10Dhosts\x1b[K|/etc/hosts\xff|/etc/\xc0\xafhosts|"
+                 "/etc/\xed\xa0\x80hosts|/etc/\xf4\x90\x80\x80|/etc/hosts\xe2\x80|/etc/hosts\r.d|"
+                 "/etc/hosts\n/etc/shadow|/etc/hosts\x7f|/etc/hosts\xc2\x85|/etc/\xc2\x9b[2Dhosts|"
+                 "/etc/\xe2\x80\xaestsoh|/etc/ho\xe2\x80\x8bsts|/etc/\xef\xbb\xbfhosts|"
+                 "/etc/hosts\xe2\x80\xa8x|/etc/hosts\xe2\x80\xa9x|/etc/\xe3\x85\xa4/hosts|"
+                 "/etc/hosts\xe1\x85\x9f|/etc/hosts\xe1\x85\xa0|/etc/hosts\xef\xbe\xa0|"
+                 "/etc\xe2\x88\x95hosts|/etc/ho\xf0\x96\xbf\xa4sts|/etc/hosts\xcd\x8f|"
+                 "/etc/hosts\xe1\x9e\xb4|/etc/\xe2\x9d\xa4\xef\xb8\x8f|/etc/hosts\xe2\xa0\x80|"
+                 "/etc/hosts\xe3\x80\x80|/etc/hosts\xc2\xa0|/etc/hosts\xe2\x80\x83|/etc /hosts|"
+                 "/etc/\xcc\x81hosts|/etc/hosts\xcd\xb8|/etc/hosts\xee\x80\x80")
+                 .split('|'));
     }
 
     void targetRules()
