@@ -117,6 +117,8 @@ private slots:
         row("a line removed inside an entry", "a\ne\nb\nz\r\n", "e\nb\nz\r\n", "E\nb\nz\r\n",
             merged(0, 1));
         row("a retyped line removed inside an entry stays", aez, "a\nz\r\n", "a\nE\nz\r\n", "");
+        row("an entry of other lines gained before it", aez, "b\nc\r\na\ne\ny\nz\r\n",
+            "a\nE\ny\nz\r\nb\nc\r\n", merged(2, 0));
         row("a retyped line changed inside an entry", aez, "a\nf\nz\r\n", "a\nE\nf\nz\r\n",
             merged(1, 0));
         row("emptied", ab, "", ab, anew("опустел"));
