@@ -135,23 +135,21 @@ private slots:
                  New + New);
     }
 
-    // What comes of each save in turn through pkexec, a script here that behaves as the row's
-    // script of its launch for the file: what pkexec's exit and words mean, and the helper's
-    // greeting and answers, in time or not, in turn or not.
+    // What comes of each save in turn through pkexec, a script here: what pkexec's exit and words
+    // mean, and the helper's greeting and answers, in time or not, in turn or not.
     void pkexecOutcomes_data()
     {
         QTest::addColumn<QStringList>("scripts"); // of launches 1, 2...; the last for the rest
         QTest::addColumn<QList<Save>>("saves");
         QTest::addColumn<int>("launches");
-        QTest::addColumn<int>("firstTimeoutMs");
-        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<QList<int>>("timeouts"); // for the greeting, for each answer
         using O = Rights::Outcome;
         using R = FileError::Reason;
         using S = FileError::FileState;
         // Where no timeout is the outcome, a wait for one hangs the test instead of passing.
         const auto row = [](const char* name, const QStringList& scripts, const QList<Save>& saves,
-                            int launches, int firstTimeoutMs = 60000, int timeoutMs = 60000) {
-            QTest::newRow(name) << scripts << saves << launches << firstTimeoutMs << timeoutMs;
+                            int launches, QList<int> timeouts = {60000, 60000}) {
+            QTest::newRow(name) << scripts << saves << launches << timeouts;
         };
         const auto once = [&](const char* name, const QString& script, Rights::Result result,
                               const QByteArray& file = "hosts") {
@@ -170,12 +168,12 @@ private slots:
              "take && { echo \"$n ok $e\"; sleep 5; }",
              "serve"},
             {{ok}, {lost}, {ok}}, 2);
-        row("an answer out of turn: the helper let go",
-            {"echo ready; take && echo \"2 ok $e\"", "serve"}, {{lost}, {ok}}, 2);
-        row("an answer cut short as the helper ends", {"echo ready; take && printf \"$n ok $e\""},
-            {{lost}}, 1);
-        row("no answer in time", {"echo ready; cat >/dev/null"}, {{lost}}, 1, 60000, 300);
-        row("no greeting in time, twice", {"cat >/dev/null"}, {{none}, {none}}, 2, 300, 300);
+        row("an answer out of turn, one cut short as the helper ends: each let go",
+            {"echo ready; take && echo \"2 ok $e\"", "echo ready; take && printf \"$n ok $e\"",
+             "serve"},
+            {{lost}, {lost}, {ok}}, 3);
+        row("no answer in time", {"echo ready; cat >/dev/null"}, {{lost}}, 1, {60000, 300});
+        row("no greeting in time, twice", {"cat >/dev/null"}, {{none}, {none}}, 2, {300, 300});
         row("no pkexec", {}, {{none}, {none}}, 0);
         row("the prompt dismissed, pkexec killed, then rights given",
             {"echo Request dismissed >&2; exit 126", "kill -KILL $$", "serve"},
@@ -226,12 +224,12 @@ private slots:
         once("a name the prompt cannot show", "serve", {O::Refused, {}, R::UnshowableName},
              "ho\x1b[2Dsts");
         once("an indirect path", "serve", {O::Refused, {}, R::IndirectPath}, "x/../hosts");
-        // Another file has a helper of its own.
-        row("another file", {"serve"}, {{ok}, {ok, "other"}}, 2);
+        row("another file, a helper of its own", {"serve"}, {{ok}, {ok, "other"}}, 2);
         // While a helper given up on is alive, none other starts for its file: it may still rename
         // its older list over the file.
         row("a helper given up on, still at work", {"trap '' TERM; echo ready; read -r _; sleep 2"},
-            {{lost, "busy"}, {{O::Refused, {}, R::Busy}, "busy"}, {lost, "other"}}, 2, 60000, 300);
+            {{lost, "busy"}, {{O::Refused, {}, R::Busy}, "busy"}, {lost, "other"}}, 2,
+            {60000, 300});
     }
 
     void pkexecOutcomes()
@@ -239,8 +237,7 @@ private slots:
         QFETCH(QStringList, scripts);
         QFETCH(QList<Save>, saves);
         QFETCH(int, launches);
-        QFETCH(int, firstTimeoutMs);
-        QFETCH(int, timeoutMs);
+        QFETCH(QList<int>, timeouts);
         // Each launch counts itself beside its file, $1; take reads a request, serve answers all.
         QString script =
             "k=$(($(cat \"$1.k\" 2>/dev/null) + 1)); echo $k >\"$1.k\"; "
@@ -251,7 +248,7 @@ private slots:
                 (i + 1 < scripts.size() ? QString::number(i + 1) : "*") + ") " + scripts[i] + ";; ";
         PkexecRights rights(scripts.isEmpty() ? QStringList{"/nonexistent/pkexec"}
                                               : QStringList{"sh", "-c", script + "esac", "sh"},
-                            firstTimeoutMs, timeoutMs);
+                            timeouts[0], timeouts[1]);
         QTemporaryDir dir;
         QStringList got, expected;
         qputenv("LC_MESSAGES", "../../tmp");
