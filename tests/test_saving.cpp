@@ -77,6 +77,25 @@ QByteArray garbage(QRandomGenerator& random, qint64 limit)
     return wrong[random.bounded(int(wrong.size()))];
 }
 
+// A save through pkexec, of a file in the test's folder, and what is to come of it.
+struct Save {
+    Rights::Result result;
+    QByteArray file = "hosts";
+};
+
+// What the test expects of the file, in each request; the helper says it wrote the same.
+const Fingerprint Sent{2049, 131, 28, {-1, 5}, {1700000000, 999999999}};
+
+// A result as one line, so that a row's saves compare in turn.
+QString described(const Rights::Result& r)
+{
+    return QStringLiteral("%1 %2 %3 %4 %5")
+        .arg(int(r.outcome))
+        .arg(int(r.refusal))
+        .arg(r.refusalError)
+        .arg(r.denial, QString(protocol::encodeAnswer(0, r.error, r.written)));
+}
+
 } // namespace
 
 class TestSaving : public QObject {
@@ -157,99 +176,131 @@ private slots:
                  New + New);
     }
 
-    // What pkexec's exit and the helper's refusal mean, each told apart: pkexec is a script here.
+    // What comes of each save in turn through pkexec, a script here: what pkexec's exit and words
+    // mean, and the helper's greeting and answers, in time or not, in turn or not.
     void pkexecOutcomes_data()
     {
-        QTest::addColumn<QString>("script");  // given the helper and the file
-        QTest::addColumn<QByteArray>("file"); // in the test's folder
-        QTest::addColumn<Rights::Result>("result");
+        QTest::addColumn<QStringList>("scripts"); // of launches 1, 2...; the last for the rest
+        QTest::addColumn<QList<Save>>("saves");
         QTest::addColumn<int>("launches");
+        QTest::addColumn<QList<int>>("timeouts"); // for the greeting, for each answer
         using O = Rights::Outcome;
         using R = FileError::Reason;
-        const auto row = [](const char* name, const QString& script, Rights::Result result,
-                            const QByteArray& file = "hosts") {
-            QTest::newRow(name) << script << file << result << int(file == "hosts");
+        using S = FileError::FileState;
+        // Where no timeout is the outcome, a wait for one hangs the test instead of passing.
+        const auto row = [](const char* name, const QStringList& scripts, const QList<Save>& saves,
+                            int launches, QList<int> timeouts = {60000, 60000}) {
+            QTest::newRow(name) << scripts << saves << launches << timeouts;
         };
-        row("the prompt dismissed", "echo Request dismissed >&2; exit 126", {O::NotGiven});
+        const auto once = [&](const char* name, const QString& script, Rights::Result result,
+                              const QByteArray& file = "hosts") {
+            row(name, {script}, {{result, file}}, int(file == "hosts"));
+        };
+        const Rights::Result ok{O::Answered, {}, {}, {}, Sent}, lost{O::NoAnswer},
+            none{O::NotGiven};
+        // The last answer holds a file state out of range.
+        row("answered as written, with an error, and wrongly, by one helper",
+            {"echo ready; take && echo \"1 ok $e\"; take && echo '2 error 28 0 1'; take && echo "
+             "'3 error 5 0 9'"},
+            {{ok}, {{O::Answered, failed(ENOSPC, {}, S::MaybeIncomplete)}}, {lost}}, 1);
+        // Nor is the next request sent: a helper that took it would be at work still.
+        row("a second answer to one request is none to the next",
+            {"trap '' TERM PIPE; echo ready; take && printf '%s\\n' \"$n ok $e\" \"$n ok $e\"; "
+             "take && { echo \"$n ok $e\"; sleep 5; }",
+             "serve"},
+            {{ok}, {lost}, {ok}}, 2);
+        row("an answer out of turn, one cut short as the helper ends: each let go",
+            {"echo ready; take && echo \"2 ok $e\"", "echo ready; take && printf \"$n ok $e\"",
+             "serve"},
+            {{lost}, {lost}, {ok}}, 3);
+        row("no answer in time", {"echo ready; cat >/dev/null"}, {{lost}}, 1, {60000, 300});
+        row("no greeting in time, twice", {"cat >/dev/null"}, {{none}, {none}}, 2, {300, 300});
+        row("no pkexec", {}, {{none}, {none}}, 0);
+        row("the prompt dismissed, pkexec killed, then rights given",
+            {"echo Request dismissed >&2; exit 126", "kill -KILL $$", "serve"},
+            {{none}, {none}, {ok}}, 3);
         // pkexec's words as Debian 12's pkexec 122 writes them, with PATH alone in its environment;
         // it exits 127 for each, and the first line of its own tells them apart.
         const auto said = [](QString words) {
             return "printf '" + words.replace("'", R"('\'')") + "\\n' >&2; exit 127";
         };
+        row("not authorized, then rights given",
+            {said("Error executing command as another user: Not authorized\\n\\nThis incident has "
+                  "been reported."),
+             "serve"},
+            {{{O::Denied, {}, R::NotAuthorized}}, {ok}}, 2);
         const QString unknown = "GDBus.Error:org.freedesktop.DBus.Error.ServiceUnknown: The name "
                                 "org.freedesktop.PolicyKit1 was not provided by any .service files",
                       unregistered =
                           "Error checking for authorization a: GDBus.Error:org."
                           "freedesktop.PolicyKit1.Error.Failed: Action a is not registered";
-        row("no polkit: no system bus",
-            said("Error getting authority: Error initializing authority: Could not connect: No "
-                 "such file or directory"),
-            {O::Denied, {}, R::NoPolkitService});
+        once("no polkit: no system bus",
+             said("Error getting authority: Error initializing authority: Could not connect: No "
+                  "such file or directory"),
+             {O::Denied, {}, R::NoPolkitService});
         // GLib's warning comes first, after a blank line.
-        row("no polkit: the bus knows none",
-            said(
-                "\\n** (process:9): WARNING **: 08:37:21.780: Error enumerating actions: " + unknown
-                + "\\nError checking for authorization org.freedesktop.policykit.exec: " + unknown),
-            {O::Denied, {}, R::NoPolkitService});
-        row("no agent, and no terminal to ask on",
-            said("Error creating textual authentication agent: Error opening current controlling "
-                 "terminal for the process (`/dev/tty'): No such device or address"),
-            {O::Denied, {}, R::NoAuthenticationAgent});
-        row("not authorized",
-            said("Error executing command as another user: Not authorized\\n\\nThis incident has "
-                 "been reported."),
-            {O::Denied, {}, R::NotAuthorized});
+        once("no polkit: the bus knows none",
+             said("\\n** (process:9): WARNING **: 08:37:21.780: Error enumerating actions: "
+                  + unknown + "\\nError checking for authorization org.freedesktop.policykit.exec: "
+                  + unknown),
+             {O::Denied, {}, R::NoPolkitService});
+        once("no agent, and no terminal to ask on",
+             said("Error creating textual authentication agent: Error opening current controlling "
+                  "terminal for the process (`/dev/tty'): No such device or address"),
+             {O::Denied, {}, R::NoAuthenticationAgent});
         // Anything else is told in pkexec's words.
-        row("no action registered", said(unregistered), {O::Denied, {}, R::System, unregistered});
+        once("no action registered", said(unregistered), {O::Denied, {}, R::System, unregistered});
         // The test runs with a value in LC_MESSAGES that pkexec would refuse to start with.
-        row("the editor's environment left behind", "echo \"[${LC_MESSAGES-}]\" >&2; exit 127",
-            {O::Denied, {}, {}, "[]"});
+        once("the editor's environment left behind", "echo \"[${LC_MESSAGES-}]\" >&2; exit 127",
+             {O::Denied, {}, {}, "[]"});
         // pkexec leads a session of its own, with no terminal to ask the password on, wherever the
         // editor was started: its session's number is its own, and /dev/tty opens nothing.
-        row("a session of its own, with no terminal",
-            "read -r _ _ _ _ _ session _ </proc/$$/stat; [ \"$session\" = $$ ] && echo leads >&2; "
-            "(exec 3</dev/tty) 2>/dev/null && echo on a terminal >&2; exit 127",
-            {O::Denied, {}, {}, "leads"});
-        row("the helper refuses, saying why", "echo refused 11 0; exit 2",
-            {O::Refused, {}, R::LimitsLowered});
-        row("the helper refuses, saying nothing", "exit 2", {O::Refused, {}, R::System});
-        row("the helper never greets", "cat >/dev/null", {O::NotGiven});
-        row("an answer out of range", "echo ready; echo '1 error 5 0 9'; cat >/dev/null",
-            {O::NoAnswer});
-        row("a name the prompt cannot show", "echo ready", {O::Refused, {}, R::UnshowableName},
-            "ho\x1b[2Dsts");
-        row("an indirect path", "echo ready", {O::Refused, {}, R::IndirectPath}, "x/../hosts");
+        once("a session of its own, with no terminal",
+             "read -r _ _ _ _ _ session _ </proc/$$/stat; [ \"$session\" = $$ ] && echo leads >&2; "
+             "(exec 3</dev/tty) 2>/dev/null && echo on a terminal >&2; exit 127",
+             {O::Denied, {}, {}, "leads"});
+        once("the helper refuses, saying why", "echo refused 11 24; exit 2",
+             {O::Refused, {}, R::LimitsLowered, {}, {}, 24});
+        once("the helper refuses, saying nothing", "exit 2", {O::Refused, {}, R::System});
+        once("a name the prompt cannot show", "serve", {O::Refused, {}, R::UnshowableName},
+             "ho\x1b[2Dsts");
+        once("an indirect path", "serve", {O::Refused, {}, R::IndirectPath}, "x/../hosts");
+        row("another file, a helper of its own", {"serve"}, {{ok}, {ok, "other"}}, 2);
+        // While a helper given up on is alive, none other starts for its file: it may still rename
+        // its older list over the file.
+        row("a helper given up on, still at work", {"trap '' TERM; echo ready; read -r _; sleep 2"},
+            {{lost, "busy"}, {{O::Refused, {}, R::Busy}, "busy"}, {lost, "other"}}, 2,
+            {60000, 300});
     }
 
     void pkexecOutcomes()
     {
-        QFETCH(QString, script);
-        QFETCH(QByteArray, file);
-        QFETCH(Rights::Result, result);
+        QFETCH(QStringList, scripts);
+        QFETCH(QList<Save>, saves);
         QFETCH(int, launches);
+        QFETCH(QList<int>, timeouts);
+        // Each launch counts itself beside its file, $1; take reads a request, serve answers all.
+        QString script =
+            "k=$(($(cat \"$1.k\" 2>/dev/null) + 1)); echo $k >\"$1.k\"; "
+            "take() { read -r n p c e && head -c $((p + c)) >/dev/null; }; "
+            "serve() { echo ready; while take; do echo \"$n ok $e\"; done; }; case $k in ";
+        for (qsizetype i = 0; i < scripts.size(); ++i)
+            script +=
+                (i + 1 < scripts.size() ? QString::number(i + 1) : "*") + ") " + scripts[i] + ";; ";
+        PkexecRights rights(scripts.isEmpty() ? QStringList{"/nonexistent/pkexec"}
+                                              : QStringList{"sh", "-c", script + "esac", "sh"},
+                            timeouts[0], timeouts[1]);
+        QTemporaryDir dir;
+        QStringList got, expected;
         qputenv("LC_MESSAGES", "../../tmp");
-        PkexecRights rights({"sh", "-c", script, "sh"}, 1000, 300);
-        const Rights::Result got =
-            rights.write(QFile::decodeName(QFile::encodeName(m_dir.path()) + '/' + file), New, {});
+        for (const Save& save : std::as_const(saves)) {
+            const QString path = QFile::decodeName(QFile::encodeName(dir.path()) + '/' + save.file);
+            got << described(rights.write(path, New, Sent));
+            expected << described(save.result);
+        }
         qunsetenv("LC_MESSAGES");
-        QCOMPARE(int(got.outcome), int(result.outcome));
-        QCOMPARE(int(got.refusal), int(result.refusal));
-        QCOMPARE(got.denial, result.denial);
+        QCOMPARE(got, expected);
         QCOMPARE(rights.launches(), launches);
-    }
-
-    // While a helper given up on is alive, none other starts for its file: it may still rename its
-    // older list over the file. Another file has a helper of its own.
-    void oneHelperAFileAtATime()
-    {
-        PkexecRights rights({"sh", "-c", "trap '' TERM; echo ready; read -r line; sleep 2", "sh"},
-                            1000, 300);
-        QCOMPARE(rights.write(m_dir.filePath("busy"), New, {}).outcome, Rights::Outcome::NoAnswer);
-        const Rights::Result busy = rights.write(m_dir.filePath("busy"), New, {});
-        QCOMPARE(busy.outcome, Rights::Outcome::Refused);
-        QCOMPARE(busy.refusal, FileError::Reason::Busy);
-        QCOMPARE(rights.write(m_dir.filePath("other"), New, {}).outcome, Rights::Outcome::NoAnswer);
-        QCOMPARE(rights.launches(), 2);
     }
 
     // An editor that another process traces starts no helper: the tracer could write through its
@@ -448,8 +499,10 @@ private slots:
         row("not durable", failed(EIO, {}, S::WrittenNotDurable),
             "Файл «/h» записан, но система не подтвердила, что он сохранён на диске: ошибка "
             "ввода-вывода.");
+        // In the system's words, as its locale says them.
         row("other errno", failed(EXFULL),
-            notSaved + "системная ошибка 54 (Exchange full). Файл остался прежним.");
+            notSaved + "системная ошибка 54 (" + QString::fromLocal8Bit(strerror(EXFULL))
+                + "). Файл остался прежним.");
         FileError hidden = asked(failed(EACCES), FileError::Rights::Refused, R::UnshowableName);
         hidden.path = "/h\x1b[2D\u202e\u3164 ";
         row("rights refused: a name shown as it is", hidden,
