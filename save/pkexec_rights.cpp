@@ -163,11 +163,12 @@ Rights::Result PkexecRights::notGreeted(const QByteArray& line)
     for (int tries = 0; tries < 200 && ::waitpid(m_pid, &status, WNOHANG) == 0; ++tries)
         ::usleep(10000);
     const QString words = refusalWords(m_errors.get());
-    const bool exited = status != -1 && WIFEXITED(status);
-    if (exited)
-        m_pid = -1; // reaped
-    letGo(!exited);
-    if (!exited)
+    // Once reaped, killed or not, its number may be another process's: it is signalled no more.
+    const bool reaped = status != -1;
+    if (reaped)
+        m_pid = -1;
+    letGo(!reaped);
+    if (!reaped || !WIFEXITED(status))
         return {Outcome::NotGiven};
     if (WEXITSTATUS(status) == NoRights) {
         // pkexec's words are for the person only where they say what nothing else does.
