@@ -260,17 +260,14 @@ private slots:
         QVERIFY(AddEntry(unsaved, full.dialogs, full.saver, "foo")
                 && unsaved.hostList().Count() == 1);
         const E missing{path("missing/hosts"), E::Operation::Write, E::Reason::System, ENOENT};
-        QCOMPARE(
-            full.dialogs.messages,
-            QStringList({"Ошибка: Список полон: в нём уже 32767 записей, больше добавить "
-                         "нельзя. Запись «foo» не добавлена.",
-                         "Ошибка: Текст слишком длинный: в нём 1000001 символов, а запись "
-                         "вмещает не больше 1000000. Запись не добавлена, текст остался в поле.",
-                         "Ошибка: Текст слишком длинный: в нём 1000001 символов, а запись "
-                         "вмещает не больше 1000000. Строка осталась прежней: сократите текст.",
-                         "Ошибка: Текст слишком длинный: в нём 1000001 символов, а запись "
-                         "вмещает не больше 1000000. Строка осталась прежней: сократите текст.",
-                         "Ошибка: " + missing.message()}));
+        const QString tooLong = "Ошибка: Текст слишком длинный: в нём 1000001 символов, а запись "
+                                "вмещает не больше 1000000. ",
+                      retyped = tooLong + "Строка осталась прежней: сократите текст.";
+        QCOMPARE(full.dialogs.messages,
+                 QStringList({"Ошибка: Список полон: в нём уже 32767 записей, больше добавить "
+                              "нельзя. Запись «foo» не добавлена.",
+                              tooLong + "Запись не добавлена, текст остался в поле.", retyped,
+                              retyped, "Ошибка: " + missing.message()}));
     }
 
     // The resolver, reading the saved file as /etc/hosts, finds each name of a pasted column of
