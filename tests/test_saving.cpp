@@ -214,6 +214,9 @@ private slots:
              "serve"},
             {{lost}, {lost}, {ok}}, 3);
         row("no answer in time", {"echo ready; cat >/dev/null"}, {{lost}}, 1, {60000, 300});
+        // Talk without a line end is no answer as soon as it is longer than one.
+        row("no line end in 5000 bytes", {"echo ready; take && printf %5000s; cat >/dev/null"},
+            {{lost}}, 1);
         row("no greeting in time, twice", {"cat >/dev/null"}, {{none}, {none}}, 2, {300, 300});
         row("no pkexec", {}, {{none}, {none}}, 0);
         row("the prompt dismissed, pkexec killed, then rights given",
@@ -248,8 +251,9 @@ private slots:
              said("Error creating textual authentication agent: Error opening current controlling "
                   "terminal for the process (`/dev/tty'): No such device or address"),
              {O::Denied, {}, R::NoAuthenticationAgent});
-        // Anything else is told in pkexec's words.
-        once("no action registered", said(unregistered), {O::Denied, {}, R::System, unregistered});
+        // Anything else is told in pkexec's words, but for what the screen would not show.
+        once("no action registered", said("\\033[2J" + unregistered),
+             {O::Denied, {}, R::System, "[2J" + unregistered});
         // The test runs with a value in LC_MESSAGES that pkexec would refuse to start with.
         once("the editor's environment left behind", "echo \"[${LC_MESSAGES-}]\" >&2; exit 127",
              {O::Denied, {}, {}, "[]"});
