@@ -8,4 +8,5 @@ enum FaultAction {
     Swap = -2,       // openat: ZARVELLO_SWAP is renamed over the path first, then it opens
     Pause = -3,      // the call waits while the file ZARVELLO_PAUSED, which it makes, exists
     Alarm = -4,      // the process gets SIGALRM first, as from a timer its caller left armed
+    Short = -5,      // pwrite: half the bytes written, as a disk close to full or a signal allows
 };

@@ -59,8 +59,12 @@ static int flagsOf(int fd)
         return strikes(#name, flags) ? (errno == ReturnZero ? 0 : -1) : REAL(name)(__VA_ARGS__);   \
     }
 
-FAULTY(ssize_t, pwrite, (int fd, const void* bytes, size_t size, off_t at), flagsOf(fd), fd, bytes,
-       size, at)
+extern "C" ssize_t pwrite(int fd, const void* bytes, size_t size, off_t at)
+{
+    if (!strikes("pwrite", flagsOf(fd)))
+        return REAL(pwrite)(fd, bytes, size, at);
+    return errno == Short ? REAL(pwrite)(fd, bytes, size / 2, at) : -1;
+}
 FAULTY(ssize_t, pread, (int fd, void* bytes, size_t size, off_t at), 0, fd, bytes, size, at)
 FAULTY(int, fsync, (int fd), flagsOf(fd), fd)
 FAULTY(int, close, (int fd), flagsOf(fd), fd)

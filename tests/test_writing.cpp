@@ -103,6 +103,7 @@ void addRows(const QDir& dir)
     renamed("no anonymous files here", noTmpfile, Ok, New);
     renamed("temporary file: folder refuses it", fault("openat", EACCES, __O_TMPFILE), Ok, New);
     renamed("temporary file: write", fault("pwrite", ENOSPC, O_WRONLY), answer(ENOSPC), Old);
+    renamed("temporary file: a short write", fault("pwrite", Short, O_WRONLY), Ok, New);
     renamed("temporary file: sync", fault("fsync", EIO, O_WRONLY), answer(EIO), Old);
     renamed("temporary file: naming", fault("linkat", EIO), answer(EIO), Old);
     renamed("temporary file: close", fault("close", EIO, O_WRONLY), answer(EIO), Old);
@@ -129,6 +130,7 @@ void addRows(const QDir& dir)
     inPlace("in place: the old file shrank", fault("pread", ReturnZero), answer(EIO), Old);
     inPlace("in place: no room", fault("fallocate", ENOSPC), answer(ENOSPC), Old);
     inPlace("in place: write", fault("pwrite", EIO, O_RDWR), answer(EIO), Old);
+    inPlace("in place: a short write", fault("pwrite", Short, O_RDWR), Ok, New);
     // A list as long as the old one needs no cut, so none that would fail is tried.
     const QByteArray asLong(Old.size(), 'x');
     failing("linked", {}, {.content = asLong})("in place: a list as long needs no cut",
