@@ -20,6 +20,15 @@ void askTheScript(const char* what)
     QVERIFY(done.open(QIODevice::ReadOnly) && done.readLine() == "done\n");
 }
 
+// An editor that autosaves, with administrator rights through the real pkexec and helper.
+struct Autosaving {
+    PkexecRights rights{{"/usr/bin/pkexec", qEnvironmentVariable("ZARVELLO_HELPER")}, 20000, 3000};
+    Saver saver{&rights};
+    EditorState state;
+    ScriptedDialogs dialogs;
+    Autosaving() { state.setAutosaveValue(true); }
+};
+
 } // namespace
 
 class TestPrivilegedSave : public QObject {
@@ -27,12 +36,8 @@ class TestPrivilegedSave : public QObject {
 private slots:
     void aGrantNamesOneFileForThisEditorAlone()
     {
-        PkexecRights rights({"/usr/bin/pkexec", qEnvironmentVariable("ZARVELLO_HELPER")}, 20000,
-                            3000);
-        Saver saver(&rights);
-        EditorState state;
-        ScriptedDialogs dialogs;
-        state.setAutosaveValue(true);
+        Autosaving editor;
+        auto& [rights, saver, state, dialogs] = editor;
         const auto add = [&](const QString& file, const char* name) {
             state.setCurrentPath(file.startsWith('/') ? file : "/mnt/" + file);
             dialogs.messages.clear();
@@ -161,12 +166,8 @@ private:
     // the file stays as it was, and the message is Russian but for the file's name and polkit's.
     static void noPasswordAsked(const QString& file, FileError::Reason why)
     {
-        PkexecRights rights({"/usr/bin/pkexec", qEnvironmentVariable("ZARVELLO_HELPER")}, 20000,
-                            3000);
-        Saver saver(&rights);
-        EditorState state;
-        ScriptedDialogs dialogs;
-        state.setAutosaveValue(true);
+        Autosaving editor;
+        auto& [rights, saver, state, dialogs] = editor;
         state.setCurrentPath(file);
         const QByteArray before = readBytes(file);
         AddEntry(state, dialogs, saver, "a.example");
